@@ -1,0 +1,305 @@
+#include "signal/store.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "signal/value_codec.hpp"
+
+namespace wavesift {
+namespace {
+
+constexpr uint64_t kNone = UINT64_MAX;
+
+struct Record {
+  uint64_t start;
+  const uint8_t *value;
+  size_t size;
+};
+
+std::vector<Record> records_of(const Column &c) {
+  std::vector<Record> out;
+  out.reserve(c.records);
+  const uint8_t *p = c.bytes.data();
+  uint64_t start = 0;
+  for (uint64_t k = 0; k < c.records; ++k) {
+    start += codec::get_varint(p);
+    const size_t n = codec::encoded_size(p);
+    out.push_back({start, p, n});
+    p += n;
+  }
+  return out;
+}
+
+const uint8_t *last_value(const Column &c) { return c.bytes.data() + c.last_value_offset; }
+
+// Appends a run; a run whose value is byte-identical to the last one just continues it.
+void append_run(Column &c, uint64_t start, const uint8_t *value, size_t size) {
+  if (c.records > 0) {
+    const size_t last_size = c.bytes.size() - c.last_value_offset;
+    if (last_size == size && std::memcmp(last_value(c), value, size) == 0) return;
+  }
+  const uint64_t offset = c.bytes.size();
+  if (c.records % SignalStore::kBlock == 0) {
+    c.cp_start.push_back(start);
+    c.cp_offset.push_back(offset);
+  }
+  codec::put_varint(c.bytes, c.records ? start - c.last_start : start);
+  c.last_value_offset = c.bytes.size();
+  c.bytes.insert(c.bytes.end(), value, value + size);
+  c.last_start = start;
+  c.last_record_offset = offset;
+  ++c.records;
+}
+
+Column empty_like(const Column &c) {
+  Column fresh;
+  fresh.exists = true;
+  fresh.length = c.length;
+  fresh.synced = c.synced;
+  return fresh;
+}
+
+// Dense-model write into a column that has no pending fills.
+void write(Column &c, uint64_t index, const uint8_t *value, size_t size) {
+  c.exists = true;
+  const uint8_t none = codec::kNoValue;
+  if (index >= c.length) {
+    if (index > c.length) append_run(c, c.length, &none, 1);
+    append_run(c, index, value, size);
+    c.length = index + 1;
+    return;
+  }
+  if (index + 1 == c.length) {
+    if (c.last_start != index) {
+      append_run(c, index, value, size);
+      return;
+    }
+    // The last run is exactly this position: replace its value in place.
+    c.bytes.resize(c.last_value_offset);
+    c.bytes.insert(c.bytes.end(), value, value + size);
+    return;
+  }
+  // A write into the middle rebuilds the column; readers write in index order, so this is rare.
+  const auto recs = records_of(c);
+  Column fresh = empty_like(c);
+  for (size_t k = 0; k < recs.size(); ++k) {
+    const Record &r = recs[k];
+    const uint64_t end = k + 1 < recs.size() ? recs[k + 1].start : c.length;
+    if (index >= r.start && index < end) {
+      if (r.start < index) append_run(fresh, r.start, r.value, r.size);
+      append_run(fresh, index, value, size);
+      if (index + 1 < end) append_run(fresh, index + 1, r.value, r.size);
+    } else {
+      append_run(fresh, r.start, r.value, r.size);
+    }
+  }
+  c = std::move(fresh);
+}
+
+// The encoded value at index (< length) of a column without pending fills.
+const uint8_t *find_value(const Column &c, uint64_t index) {
+  const auto it = std::upper_bound(c.cp_start.begin(), c.cp_start.end(), index);
+  const size_t block = static_cast<size_t>(it - c.cp_start.begin()) - 1;
+  const uint8_t *p = c.bytes.data() + c.cp_offset[block];
+  uint64_t start = c.cp_start[block];
+  codec::get_varint(p);
+  for (uint64_t rec = block * SignalStore::kBlock + 1;; ++rec) {
+    const uint8_t *value = p;
+    if (rec >= c.records) return value;
+    p += codec::encoded_size(p);
+    const uint8_t *q = p;
+    const uint64_t next = start + codec::get_varint(q);
+    if (next > index) return value;
+    start = next;
+    p = q;
+  }
+}
+
+ValueView read(const Column &c, uint64_t index) {
+  if (index >= c.length) return ValueView();
+  const uint8_t *p = find_value(c, index);
+  return codec::decode_value(p);
+}
+
+} // namespace
+
+Column &SignalStore::column_for_write(SignalId id) {
+  if (id >= columns_.size()) columns_.resize(id + 1);
+  Column &c = columns_[id];
+  if (!c.exists) {
+    c.exists = true;
+    c.synced = watermark_;
+  }
+  materialize(c);
+  return c;
+}
+
+void SignalStore::set(SignalId id, Index index, const ValueView &value) {
+  Column &c = column_for_write(id);
+  thread_local std::vector<uint8_t> encoded;
+  encoded.clear();
+  codec::encode_value(encoded, value);
+  write(c, index, encoded.data(), encoded.size());
+}
+
+// Applies forward_fill(synced + 1 .. watermark) in order. A fill at n copies the value at n - 1
+// into n when n - 1 holds a value and n holds none, so in run form: a NoValue run that starts
+// in that range right after a value is absorbed by the value (up to the watermark), and a
+// column that ends in a value inside the range grows to the watermark.
+void SignalStore::materialize(Column &c) const {
+  const uint64_t s = c.synced, w = watermark_;
+  if (s >= w) return;
+  c.synced = w;
+  if (c.records == 0) return;
+  if (c.last_start > s) {
+    const auto recs = records_of(c);
+    Column fresh = empty_like(c);
+    for (size_t k = 0; k < recs.size(); ++k) {
+      const Record &r = recs[k];
+      const bool absorbed = r.start > s && r.start <= w && codec::is_no_value(r.value) &&
+                            fresh.records > 0 && !codec::is_no_value(last_value(fresh));
+      if (!absorbed) {
+        append_run(fresh, r.start, r.value, r.size);
+        continue;
+      }
+      const uint64_t end = k + 1 < recs.size() ? recs[k + 1].start : c.length;
+      if (end - 1 > w) append_run(fresh, w + 1, r.value, r.size);
+    }
+    c = std::move(fresh);
+  }
+  if (c.length >= s + 1 && c.length <= w && !codec::is_no_value(last_value(c))) c.length = w + 1;
+}
+
+void SignalStore::forward_fill(Index n) {
+  if (n == 0) return;
+  if (n == watermark_ + 1) {
+    watermark_ = n;
+    return;
+  }
+  // Out of order: apply everything pending, then this fill to every column at once.
+  for (Column &c : columns_) {
+    if (!c.exists) continue;
+    materialize(c);
+    if (c.length < n) continue;
+    const uint8_t *prev = find_value(c, n - 1);
+    if (codec::is_no_value(prev)) continue;
+    if (n < c.length && !codec::is_no_value(find_value(c, n))) continue;
+    const std::vector<uint8_t> copy(prev, prev + codec::encoded_size(prev));
+    write(c, n, copy.data(), copy.size());
+  }
+}
+
+void SignalStore::seal() {
+  for (Column &c : columns_) {
+    materialize(c);
+    c.bytes.shrink_to_fit();
+    c.cp_start.shrink_to_fit();
+    c.cp_offset.shrink_to_fit();
+  }
+  columns_.shrink_to_fit();
+}
+
+SignalValue SignalStore::get(SignalId id, Index index) const {
+  const Column *c = column(id);
+  if (!c) return SignalValue();
+  if (c->synced < watermark_) {
+    Column copy = *c;
+    materialize(copy);
+    return to_value(read(copy, index));
+  }
+  return to_value(read(*c, index));
+}
+
+std::vector<SignalValue> SignalStore::get_range(SignalId id, Index start, Index end) const {
+  std::vector<SignalValue> out;
+  if (end <= start) return out;
+  out.reserve(end - start);
+  const Column *c = column(id);
+  Column copy;
+  if (c && c->synced < watermark_) {
+    copy = *c;
+    materialize(copy);
+    c = &copy;
+  }
+  ColumnCursor cursor(c);
+  for (Index i = start; i < end; ++i) out.push_back(to_value(cursor.at(i)));
+  return out;
+}
+
+uint64_t SignalStore::column_length(SignalId id) const {
+  const Column *c = column(id);
+  if (!c) return 0;
+  if (c->synced >= watermark_) return c->length;
+  Column copy = *c;
+  materialize(copy);
+  return copy.length;
+}
+
+size_t SignalStore::bytes_used() const {
+  size_t n = columns_.capacity() * sizeof(Column);
+  for (const Column &c : columns_)
+    n += c.bytes.capacity() + 8 * (c.cp_start.capacity() + c.cp_offset.capacity());
+  return n;
+}
+
+void ColumnCursor::reset() {
+  cur_ = ValueView();
+  cur_start_ = 0;
+  next_start_ = kNone;
+  run_end_ = 0;
+  if (col_ && col_->records > 0) seek(0);
+}
+
+void ColumnCursor::seek(uint64_t i) {
+  const auto &cps = col_->cp_start;
+  const size_t block = static_cast<size_t>(std::upper_bound(cps.begin(), cps.end(), i) - cps.begin()) - 1;
+  const uint8_t *p = col_->bytes.data() + col_->cp_offset[block];
+  codec::get_varint(p);
+  cur_start_ = cps[block];
+  cur_ = codec::decode_value(p);
+  next_ = p;
+  next_record_ = block * SignalStore::kBlock + 1;
+  if (next_record_ < col_->records) {
+    const uint8_t *q = next_;
+    next_start_ = cur_start_ + codec::get_varint(q);
+  } else {
+    next_start_ = kNone;
+  }
+  while (next_start_ <= i) step();
+}
+
+void ColumnCursor::step() {
+  const uint8_t *p = next_;
+  cur_start_ += codec::get_varint(p);
+  cur_ = codec::decode_value(p);
+  next_ = p;
+  ++next_record_;
+  if (next_record_ < col_->records) {
+    const uint8_t *q = next_;
+    next_start_ = cur_start_ + codec::get_varint(q);
+  } else {
+    next_start_ = kNone;
+  }
+}
+
+ValueView ColumnCursor::at(uint64_t i) {
+  if (!col_ || i >= col_->length) {
+    run_end_ = kNone;
+    return ValueView();
+  }
+  if (i < cur_start_) {
+    seek(i);
+  } else {
+    for (int steps = 0; next_start_ <= i; ++steps) {
+      if (steps == 8) {
+        seek(i);
+        break;
+      }
+      step();
+    }
+  }
+  run_end_ = std::min<uint64_t>(next_start_, col_->length);
+  return cur_;
+}
+
+} // namespace wavesift

@@ -1,0 +1,88 @@
+#pragma once
+// The value columns of one trace, keyed by signal id.
+//
+// Observably a column is a dense list with one value per time index (never-written positions
+// hold NoValue), but only the indices where the content changes are kept: each column is a
+// byte stream of runs (start-index delta, encoded value) with a checkpoint every kBlock runs
+// for binary search. Memory is O(value changes); random reads are O(log runs); ColumnCursor
+// reads ascending indices in O(1) amortised.
+//
+// forward_fill(n) called for n = 1, 2, 3, ... is recorded as a watermark and applied to a
+// column only when that column is next written or when the store is sealed, so filling costs
+// O(runs) in total rather than O(signals x indices).
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "signal/value.hpp"
+
+namespace wavesift {
+
+using SignalId = size_t;
+using Index = size_t;
+
+struct Column {
+  std::vector<uint8_t> bytes;       // records: varint(start - previous start), encoded value
+  std::vector<uint64_t> cp_start;   // start index of every kBlock-th record
+  std::vector<uint64_t> cp_offset;  // its byte offset
+  uint64_t length = 0;              // dense length
+  uint64_t records = 0;
+  uint64_t last_start = 0;
+  uint64_t last_record_offset = 0;
+  uint64_t last_value_offset = 0;
+  uint64_t synced = 0;              // fill watermark already applied to this column
+  bool exists = false;
+};
+
+class ColumnCursor;
+
+class SignalStore {
+public:
+  static constexpr uint64_t kBlock = 32;
+
+  void set(SignalId id, Index index, const SignalValue &value) { set(id, index, view_of(value)); }
+  void set(SignalId id, Index index, const ValueView &value);
+  void forward_fill(Index index);
+  // Applies every pending fill and trims spare capacity; reads after this are the fastest.
+  void seal();
+
+  SignalValue get(SignalId id, Index index) const;
+  std::vector<SignalValue> get_range(SignalId id, Index start, Index end) const;
+
+  bool has_column(SignalId id) const { return id < columns_.size() && columns_[id].exists; }
+  const Column *column(SignalId id) const { return has_column(id) ? &columns_[id] : nullptr; }
+  // Dense length of a column (0 without one), as the list model would report it.
+  uint64_t column_length(SignalId id) const;
+  size_t id_bound() const { return columns_.size(); }
+  size_t bytes_used() const;
+
+private:
+  Column &column_for_write(SignalId id);
+  void materialize(Column &col) const;
+  uint64_t watermark_ = 0;
+  std::vector<Column> columns_;
+};
+
+// Sequential reader of one column. Views it returns point into the store.
+class ColumnCursor {
+public:
+  explicit ColumnCursor(const Column *col = nullptr) : col_(col) { reset(); }
+  // The value at index i. Fastest when called with ascending indices.
+  ValueView at(uint64_t i);
+  // After at(i): the first index above i whose value may differ from the one returned.
+  uint64_t run_end() const { return run_end_; }
+
+private:
+  void reset();
+  void seek(uint64_t i);
+  void step();
+  const Column *col_;
+  uint64_t cur_start_ = 0;
+  uint64_t next_start_ = 0; // UINT64_MAX when the current record is the last
+  const uint8_t *next_ = nullptr;
+  uint64_t next_record_ = 0;
+  ValueView cur_;
+  uint64_t run_end_ = 0;
+};
+
+} // namespace wavesift

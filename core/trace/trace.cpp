@@ -1,0 +1,61 @@
+#include "trace/trace.hpp"
+
+#include "trace/records.hpp"
+
+namespace wavesift {
+
+std::vector<SignalValue> Trace::signal_values_range(std::string_view name, Index start,
+                                                    Index end) const {
+  const auto id = signal_id(name);
+  if (id) return store().get_range(*id, start, end);
+  return std::vector<SignalValue>(end > start ? end - start : 0);
+}
+
+namespace {
+
+template <class Record> class RecordTrace : public Trace {
+public:
+  explicit RecordTrace(Record r) : r_(std::move(r)) { r_.store.seal(); }
+  const std::vector<std::string> &signal_names() const override { return r_.signal_names; }
+  const std::vector<std::string> &scopes() const override { return r_.scopes; }
+  const std::vector<uint64_t> &timestamps() const override { return r_.timestamps; }
+  const SignalStore &store() const override { return r_.store; }
+
+protected:
+  Record r_;
+};
+
+class DataTrace final : public RecordTrace<TraceData> {
+public:
+  using RecordTrace::RecordTrace;
+  std::optional<SignalId> signal_id(std::string_view name) const override {
+    const SignalId *id = find_in(r_.name_to_id, name);
+    return id ? std::optional<SignalId>(*id) : std::nullopt;
+  }
+  // Unknown names read as one bit wide.
+  uint32_t signal_width(std::string_view name) const override {
+    const uint32_t *w = find_in(r_.widths, name);
+    return w ? *w : 1;
+  }
+};
+
+class VcdRecordTrace final : public RecordTrace<VcdTrace> {
+public:
+  using RecordTrace::RecordTrace;
+  std::optional<SignalId> signal_id(std::string_view name) const override {
+    const VcdVar *v = find_in(r_.vars, name);
+    return v ? std::optional<SignalId>(v->id) : std::nullopt;
+  }
+  // Unknown names read as zero bits wide.
+  uint32_t signal_width(std::string_view name) const override {
+    const VcdVar *v = find_in(r_.vars, name);
+    return v ? v->width : 0;
+  }
+};
+
+} // namespace
+
+TracePtr share(TraceData record) { return std::make_shared<DataTrace>(std::move(record)); }
+TracePtr share(VcdTrace record) { return std::make_shared<VcdRecordTrace>(std::move(record)); }
+
+} // namespace wavesift

@@ -1,0 +1,241 @@
+#include "trace/vcd.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+#include "signal/bitpack.hpp"
+#include "util/text.hpp"
+
+namespace wavesift::vcd {
+namespace {
+
+bool starts_with(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+std::string join_scopes(const std::vector<std::string> &stack) {
+  std::string path;
+  for (size_t k = 0; k < stack.size(); ++k) {
+    if (k) path += '.';
+    path += stack[k];
+  }
+  return path;
+}
+
+class Builder {
+public:
+  // One line of input, without its '\n'.
+  void line(std::string_view raw) {
+    const std::string_view s = text::trim(raw);
+    if (s.empty()) return;
+    const char c = s.front();
+    if (c == '#') return time_line(s);
+    if (c == '$') return keyword_line(s);
+    if (in_dump_) value_line(s);
+  }
+
+  VcdTrace finish() { return std::move(t_); }
+
+private:
+  void keyword_line(std::string_view s) {
+    if (starts_with(s, "$scope")) {
+      text::split_ws(s, tokens_, 3);
+      if (tokens_.size() < 3) return;
+      scope_stack_.emplace_back(tokens_[2]);
+      std::string path = join_scopes(scope_stack_);
+      if (scope_set_.insert(path).second) t_.scopes.push_back(std::move(path));
+    } else if (starts_with(s, "$upscope")) {
+      if (!scope_stack_.empty()) scope_stack_.pop_back();
+    } else if (starts_with(s, "$var")) {
+      var_line(s);
+    }
+  }
+
+  void var_line(std::string_view s) {
+    text::split_ws(s, tokens_, 5);
+    if (tokens_.size() < 5) return;
+    const auto size = parse_u64_decimal(tokens_[2]);
+    const uint32_t width = size && *size <= UINT32_MAX ? static_cast<uint32_t>(*size) : 1;
+    const std::string_view code = tokens_[3];
+    std::string_view name = tokens_[4];
+    if (const size_t bracket = name.find('['); bracket != std::string_view::npos)
+      name = name.substr(0, bracket);
+    std::string full = scope_stack_.empty() ? std::string() : join_scopes(scope_stack_) + ".";
+    full += name;
+
+    SignalId id;
+    if (const SignalId *known = find_in(t_.code_to_id, code)) {
+      id = *known;
+    } else {
+      id = t_.next_id++;
+      t_.code_to_id.emplace(std::string(code), id);
+    }
+    if (name_set_.insert(full).second) t_.signal_names.push_back(full);
+    t_.vars[std::move(full)] = VcdVar{std::string(code), id, width};
+  }
+
+  void time_line(std::string_view s) {
+    const auto t = parse_u64_decimal(text::trim(s.substr(1)));
+    t_.timestamps.push_back(t.value_or(0));
+    index_ = t_.timestamps.size() - 1;
+    if (index_ != 0) t_.store.forward_fill(index_);
+    in_dump_ = true;
+  }
+
+  void value_line(std::string_view s) {
+    switch (s.front()) {
+    case '0':
+    case '1': return store(s.substr(1), ValueView::of_int(s.front() == '1'));
+    case 'x':
+    case 'X': return store(s.substr(1), ValueView());
+    case 'z':
+    case 'Z': {
+      static const uint8_t z = static_cast<uint8_t>(LogicBit::Z);
+      ValueView v;
+      v.tag = Tag::Logic;
+      v.data = &z;
+      v.size = 1;
+      return store(s.substr(1), v);
+    }
+    case 'b':
+    case 'B': return vector_line(s);
+    case 'r':
+    case 'R': return real_line(s);
+    default: return;
+    }
+  }
+
+  void vector_line(std::string_view s) {
+    const size_t space = s.find(' ');
+    if (space == std::string_view::npos) return;
+    const SignalId *id = lookup(text::trim(s.substr(space + 1)));
+    if (!id) return;
+    const std::string_view digits = s.substr(1, space - 1);
+    if (digits.empty()) return t_.store.set(*id, index_, ValueView());
+    if (!has_xz_digit(digits))
+      return t_.store.set(*id, index_, ValueView::of_int(pack_binary_digits(digits)));
+    bits_.resize(digits.size());
+    for (size_t k = 0; k < digits.size(); ++k)
+      bits_[k] = static_cast<uint8_t>(logic_bit_from_char(digits[k]));
+    ValueView v;
+    v.tag = Tag::Logic;
+    v.data = bits_.data();
+    v.size = bits_.size();
+    t_.store.set(*id, index_, v);
+  }
+
+  void real_line(std::string_view s) {
+    const size_t space = s.find(' ');
+    if (space == std::string_view::npos) return;
+    const SignalId *id = lookup(text::trim(s.substr(space + 1)));
+    if (!id) return;
+    ValueView v;
+    v.tag = Tag::Real;
+    v.real = text::parse_real(s.substr(1, space - 1)).value_or(0.0);
+    t_.store.set(*id, index_, v);
+  }
+
+  void store(std::string_view code, const ValueView &v) {
+    if (const SignalId *id = lookup(code)) t_.store.set(*id, index_, v);
+  }
+
+  const SignalId *lookup(std::string_view code) {
+    // Dumps repeat a few codes over and over; remember the last hit.
+    if (code == last_code_) return last_id_;
+    const SignalId *id = find_in(t_.code_to_id, code);
+    if (id) {
+      last_code_.assign(code);
+      last_id_ = id;
+    }
+    return id;
+  }
+
+  VcdTrace t_;
+  std::vector<std::string> scope_stack_;
+  std::unordered_set<std::string> scope_set_, name_set_;
+  std::vector<std::string_view> tokens_;
+  std::vector<uint8_t> bits_;
+  std::string last_code_;
+  const SignalId *last_id_ = nullptr;
+  Index index_ = 0;
+  bool in_dump_ = false;
+};
+
+// Feeds every '\n'-separated line of a stream of chunks to a sink; the last line may lack '\n'.
+template <class Sink> class LineSplitter {
+public:
+  explicit LineSplitter(Sink sink) : sink_(sink) {}
+
+  void feed(std::string_view chunk) {
+    while (!chunk.empty()) {
+      const void *nl = std::memchr(chunk.data(), '\n', chunk.size());
+      if (!nl) {
+        carry_.append(chunk);
+        return;
+      }
+      const size_t len = static_cast<const char *>(nl) - chunk.data();
+      if (carry_.empty()) {
+        sink_(chunk.substr(0, len));
+      } else {
+        carry_.append(chunk.substr(0, len));
+        sink_(std::string_view(carry_));
+        carry_.clear();
+      }
+      chunk.remove_prefix(len + 1);
+    }
+  }
+
+  void finish() {
+    if (!carry_.empty()) sink_(std::string_view(carry_));
+    carry_.clear();
+  }
+
+private:
+  Sink sink_;
+  std::string carry_;
+};
+
+} // namespace
+
+Result<VcdTrace> from_file(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Error{"Failed to open " + path + ": " + std::strerror(EISDIR)};
+  }
+  if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
+
+  Builder builder;
+  // A line that is not valid UTF-8 is skipped as if it were empty.
+  auto checked_line = [&builder](std::string_view line) {
+    if (text::valid_utf8(line)) builder.line(line);
+  };
+  LineSplitter<decltype(checked_line)> lines(checked_line);
+  std::vector<char> buffer(1 << 18);
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    // A read error ends the input; what was read so far is kept.
+    if (n <= 0) break;
+    lines.feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
+  }
+  lines.finish();
+  ::close(fd);
+  return builder.finish();
+}
+
+Result<VcdTrace> parse(std::string_view text) {
+  Builder builder;
+  auto line = [&builder](std::string_view l) { builder.line(l); };
+  LineSplitter<decltype(line)> lines(line);
+  lines.feed(text);
+  lines.finish();
+  return builder.finish();
+}
+
+} // namespace wavesift::vcd
