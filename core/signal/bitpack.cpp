@@ -11,7 +11,8 @@ bool has_xz_digit(std::string_view digits) {
 uint64_t pack_binary_digits(std::string_view digits) {
   if (digits.size() > 64) digits.remove_prefix(digits.size() - 64);
   uint64_t n = 0;
-  for (char c : digits) n = (n << 1) | (c == '1' ? 1 : 0);
+  for (char c : digits)
+    n = (n << 1) | (c == '1' ? 1 : 0);
   return n;
 }
 

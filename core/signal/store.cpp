@@ -30,7 +30,9 @@ std::vector<Record> records_of(const Column &c) {
   return out;
 }
 
-const uint8_t *last_value(const Column &c) { return c.bytes.data() + c.last_value_offset; }
+const uint8_t *last_value(const Column &c) {
+  return c.bytes.data() + c.last_value_offset;
+}
 
 // Appends a run; a run whose value is byte-identical to the last one just continues it.
 void append_run(Column &c, uint64_t start, const uint8_t *value, size_t size) {
@@ -210,6 +212,11 @@ SignalValue SignalStore::get(SignalId id, Index index) const {
   return to_value(read(*c, index));
 }
 
+ValueView SignalStore::peek(SignalId id, Index index) const {
+  const Column *c = column(id);
+  return c ? read(*c, index) : ValueView();
+}
+
 std::vector<SignalValue> SignalStore::get_range(SignalId id, Index start, Index end) const {
   std::vector<SignalValue> out;
   if (end <= start) return out;
@@ -222,7 +229,8 @@ std::vector<SignalValue> SignalStore::get_range(SignalId id, Index start, Index 
     c = &copy;
   }
   ColumnCursor cursor(c);
-  for (Index i = start; i < end; ++i) out.push_back(to_value(cursor.at(i)));
+  for (Index i = start; i < end; ++i)
+    out.push_back(to_value(cursor.at(i)));
   return out;
 }
 
@@ -252,7 +260,8 @@ void ColumnCursor::reset() {
 
 void ColumnCursor::seek(uint64_t i) {
   const auto &cps = col_->cp_start;
-  const size_t block = static_cast<size_t>(std::upper_bound(cps.begin(), cps.end(), i) - cps.begin()) - 1;
+  const size_t block =
+      static_cast<size_t>(std::upper_bound(cps.begin(), cps.end(), i) - cps.begin()) - 1;
   const uint8_t *p = col_->bytes.data() + col_->cp_offset[block];
   codec::get_varint(p);
   cur_start_ = cps[block];
@@ -265,7 +274,8 @@ void ColumnCursor::seek(uint64_t i) {
   } else {
     next_start_ = kNone;
   }
-  while (next_start_ <= i) step();
+  while (next_start_ <= i)
+    step();
 }
 
 void ColumnCursor::step() {

@@ -22,15 +22,15 @@ using SignalId = size_t;
 using Index = size_t;
 
 struct Column {
-  std::vector<uint8_t> bytes;       // records: varint(start - previous start), encoded value
-  std::vector<uint64_t> cp_start;   // start index of every kBlock-th record
-  std::vector<uint64_t> cp_offset;  // its byte offset
-  uint64_t length = 0;              // dense length
+  std::vector<uint8_t> bytes;      // records: varint(start - previous start), encoded value
+  std::vector<uint64_t> cp_start;  // start index of every kBlock-th record
+  std::vector<uint64_t> cp_offset; // its byte offset
+  uint64_t length = 0;             // dense length
   uint64_t records = 0;
   uint64_t last_start = 0;
   uint64_t last_record_offset = 0;
   uint64_t last_value_offset = 0;
-  uint64_t synced = 0;              // fill watermark already applied to this column
+  uint64_t synced = 0; // fill watermark already applied to this column
   bool exists = false;
 };
 
@@ -48,6 +48,10 @@ public:
 
   SignalValue get(SignalId id, Index index) const;
   std::vector<SignalValue> get_range(SignalId id, Index start, Index end) const;
+
+  // The value at an index, viewed in place. Only on a sealed store (no pending fills); the
+  // view lives as long as the store.
+  ValueView peek(SignalId id, Index index) const;
 
   bool has_column(SignalId id) const { return id < columns_.size() && columns_[id].exists; }
   const Column *column(SignalId id) const { return has_column(id) ? &columns_[id] : nullptr; }

@@ -8,7 +8,9 @@ ValueView view_of(const SignalValue &value) {
   ValueView v;
   v.tag = value.tag();
   switch (v.tag) {
-  case Tag::Int: v.num = value.as_int(); break;
+  case Tag::Int:
+    v.num = value.as_int();
+    break;
   case Tag::Wide:
     v.data = reinterpret_cast<const uint8_t *>(value.as_wide().data());
     v.size = value.as_wide().size();
@@ -17,32 +19,41 @@ ValueView view_of(const SignalValue &value) {
     v.data = reinterpret_cast<const uint8_t *>(value.as_logic().data());
     v.size = value.as_logic().size();
     break;
-  case Tag::Real: v.real = value.as_real(); break;
+  case Tag::Real:
+    v.real = value.as_real();
+    break;
   case Tag::Text:
     v.data = reinterpret_cast<const uint8_t *>(value.as_text().data());
     v.size = value.as_text().size();
     break;
-  case Tag::NoValue: break;
+  case Tag::NoValue:
+    break;
   }
   return v;
 }
 
 SignalValue to_value(const ValueView &v) {
   switch (v.tag) {
-  case Tag::Int: return SignalValue::of_int(v.num);
+  case Tag::Int:
+    return SignalValue::of_int(v.num);
   case Tag::Wide: {
     Words w(v.size);
-    for (size_t k = 0; k < v.size; ++k) w[k] = v.word(k);
+    for (size_t k = 0; k < v.size; ++k)
+      w[k] = v.word(k);
     return SignalValue::of_wide(std::move(w));
   }
   case Tag::Logic: {
     Bits b(v.size);
-    for (size_t k = 0; k < v.size; ++k) b[k] = v.bit(k);
+    for (size_t k = 0; k < v.size; ++k)
+      b[k] = v.bit(k);
     return SignalValue::of_logic(std::move(b));
   }
-  case Tag::Real: return SignalValue::of_real(v.real);
-  case Tag::Text: return SignalValue::of_text(std::string(v.text()));
-  case Tag::NoValue: break;
+  case Tag::Real:
+    return SignalValue::of_real(v.real);
+  case Tag::Text:
+    return SignalValue::of_text(std::string(v.text()));
+  case Tag::NoValue:
+    break;
   }
   return SignalValue();
 }
@@ -50,7 +61,8 @@ SignalValue to_value(const ValueView &v) {
 bool values_equal(const ValueView &a, const ValueView &b) {
   if (a.tag != b.tag) return false;
   switch (a.tag) {
-  case Tag::Int: return a.num == b.num;
+  case Tag::Int:
+    return a.num == b.num;
   case Tag::Wide:
     if (a.size != b.size) return false;
     return std::memcmp(a.data, b.data, 8 * a.size) == 0;
@@ -60,9 +72,12 @@ bool values_equal(const ValueView &a, const ValueView &b) {
     for (size_t k = 0; k < a.size; ++k)
       if (a.bit(k) != b.bit(k)) return false;
     return true;
-  case Tag::Real: return a.real == b.real;
-  case Tag::Text: return a.text() == b.text();
-  case Tag::NoValue: return true;
+  case Tag::Real:
+    return a.real == b.real;
+  case Tag::Text:
+    return a.text() == b.text();
+  case Tag::NoValue:
+    return true;
   }
   return false;
 }
@@ -82,7 +97,8 @@ std::optional<uint64_t> parse_u64_decimal(std::string_view s) {
 
 std::optional<uint64_t> to_u64(const ValueView &v) {
   switch (v.tag) {
-  case Tag::Int: return v.num;
+  case Tag::Int:
+    return v.num;
   case Tag::Wide:
     if (v.size == 0) return std::nullopt;
     return v.word(0);
@@ -102,8 +118,10 @@ std::optional<uint64_t> to_u64(const ValueView &v) {
     if (r >= 18446744073709551616.0) return UINT64_MAX;
     return static_cast<uint64_t>(r);
   }
-  case Tag::Text: return parse_u64_decimal(v.text());
-  case Tag::NoValue: break;
+  case Tag::Text:
+    return parse_u64_decimal(v.text());
+  case Tag::NoValue:
+    break;
   }
   return std::nullopt;
 }

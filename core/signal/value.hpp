@@ -18,11 +18,15 @@ enum class LogicBit : uint8_t { Zero = 0, One = 1, X = 2, Z = 3 };
 // Character to four-state bit: 0, 1, z/Z; everything else is unknown.
 constexpr LogicBit logic_bit_from_char(char c) {
   switch (c) {
-  case '0': return LogicBit::Zero;
-  case '1': return LogicBit::One;
+  case '0':
+    return LogicBit::Zero;
+  case '1':
+    return LogicBit::One;
   case 'z':
-  case 'Z': return LogicBit::Z;
-  default: return LogicBit::X;
+  case 'Z':
+    return LogicBit::Z;
+  default:
+    return LogicBit::X;
   }
 }
 
@@ -68,11 +72,11 @@ private:
 // Read-only view of a value. Payload-bearing variants point at their owner's bytes.
 struct ValueView {
   Tag tag = Tag::NoValue;
-  bool packed = false;          // Logic: two bits per element (store form), else one byte each
-  uint64_t num = 0;             // Int
-  double real = 0;              // Real
+  bool packed = false;           // Logic: two bits per element (store form), else one byte each
+  uint64_t num = 0;              // Int
+  double real = 0;               // Real
   const uint8_t *data = nullptr; // Wide: little-endian words; Logic: elements; Text: UTF-8
-  size_t size = 0;              // Wide: words; Logic: elements; Text: bytes
+  size_t size = 0;               // Wide: words; Logic: elements; Text: bytes
 
   static ValueView of_int(uint64_t x) {
     ValueView v;
@@ -104,7 +108,9 @@ inline bool operator==(const SignalValue &a, const SignalValue &b) {
 
 // The numeric reading of a value, absent when it has none.
 std::optional<uint64_t> to_u64(const ValueView &value);
-inline std::optional<uint64_t> to_u64(const SignalValue &value) { return to_u64(view_of(value)); }
+inline std::optional<uint64_t> to_u64(const SignalValue &value) {
+  return to_u64(view_of(value));
+}
 
 // Decimal text with an optional leading '+', fitting in 64 bits; nothing else.
 std::optional<uint64_t> parse_u64_decimal(std::string_view text);

@@ -38,7 +38,9 @@ void encode_value(std::vector<uint8_t> &out, const ValueView &v) {
     put_varint(out, v.size);
     out.insert(out.end(), v.data, v.data + v.size);
     return;
-  case Tag::NoValue: out.push_back(kNoValue); return;
+  case Tag::NoValue:
+    out.push_back(kNoValue);
+    return;
   }
 }
 
@@ -79,7 +81,8 @@ ValueView decode_value(const uint8_t *&p) {
     v.data = p;
     p += v.size;
     break;
-  default: break; // kNoValue
+  default:
+    break; // kNoValue
   }
   return v;
 }

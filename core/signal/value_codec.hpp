@@ -41,6 +41,8 @@ ValueView decode_value(const uint8_t *&p);
 // Length in bytes of the encoded value at p.
 size_t encoded_size(const uint8_t *p);
 
-inline bool is_no_value(const uint8_t *p) { return *p == kNoValue; }
+inline bool is_no_value(const uint8_t *p) {
+  return *p == kNoValue;
+}
 
 } // namespace wavesift::codec

@@ -55,7 +55,11 @@ public:
 
 } // namespace
 
-TracePtr share(TraceData record) { return std::make_shared<DataTrace>(std::move(record)); }
-TracePtr share(VcdTrace record) { return std::make_shared<VcdRecordTrace>(std::move(record)); }
+TracePtr share(TraceData record) {
+  return std::make_shared<DataTrace>(std::move(record));
+}
+TracePtr share(VcdTrace record) {
+  return std::make_shared<VcdRecordTrace>(std::move(record));
+}
 
 } // namespace wavesift

@@ -36,8 +36,7 @@ public:
     const auto id = signal_id(name);
     return id ? store().get(*id, i) : SignalValue();
   }
-  std::vector<SignalValue> signal_values_range(std::string_view name, Index start,
-                                               Index end) const;
+  std::vector<SignalValue> signal_values_range(std::string_view name, Index start, Index end) const;
   SignalValue signal_value_by_id(SignalId id, Index i) const { return store().get(id, i); }
 };
 

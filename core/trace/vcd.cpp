@@ -89,9 +89,11 @@ private:
   void value_line(std::string_view s) {
     switch (s.front()) {
     case '0':
-    case '1': return store(s.substr(1), ValueView::of_int(s.front() == '1'));
+    case '1':
+      return store(s.substr(1), ValueView::of_int(s.front() == '1'));
     case 'x':
-    case 'X': return store(s.substr(1), ValueView());
+    case 'X':
+      return store(s.substr(1), ValueView());
     case 'z':
     case 'Z': {
       static const uint8_t z = static_cast<uint8_t>(LogicBit::Z);
@@ -102,10 +104,13 @@ private:
       return store(s.substr(1), v);
     }
     case 'b':
-    case 'B': return vector_line(s);
+    case 'B':
+      return vector_line(s);
     case 'r':
-    case 'R': return real_line(s);
-    default: return;
+    case 'R':
+      return real_line(s);
+    default:
+      return;
     }
   }
 

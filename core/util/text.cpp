@@ -9,7 +9,9 @@
 namespace wavesift::text {
 namespace {
 
-bool ascii_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool ascii_space(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Code point is one of the non-ASCII White_Space characters.
 bool unicode_space(uint32_t cp) {
@@ -70,10 +72,12 @@ void split_ws(std::string_view s, std::vector<std::string_view> &out, size_t max
   size_t i = 0;
   while (i < s.size() && out.size() < max_tokens) {
     size_t n;
-    while (i < s.size() && (n = leading_space_len(s.substr(i))) != 0) i += n;
+    while (i < s.size() && (n = leading_space_len(s.substr(i))) != 0)
+      i += n;
     if (i >= s.size()) break;
     const size_t begin = i;
-    while (i < s.size() && leading_space_len(s.substr(i)) == 0) ++i;
+    while (i < s.size() && leading_space_len(s.substr(i)) == 0)
+      ++i;
     out.push_back(s.substr(begin, i - begin));
   }
 }
@@ -97,10 +101,14 @@ bool valid_utf8(std::string_view s) {
     }
     size_t len;
     uint32_t cp, min;
-    if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F, min = 0x80;
-    else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F, min = 0x800;
-    else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07, min = 0x10000;
-    else return false;
+    if (c >= 0xC2 && c <= 0xDF)
+      len = 2, cp = c & 0x1F, min = 0x80;
+    else if (c >= 0xE0 && c <= 0xEF)
+      len = 3, cp = c & 0x0F, min = 0x800;
+    else if (c >= 0xF0 && c <= 0xF4)
+      len = 4, cp = c & 0x07, min = 0x10000;
+    else
+      return false;
     if (static_cast<size_t>(end - p) < len) return false;
     for (size_t k = 1; k < len; ++k) {
       if ((p[k] & 0xC0) != 0x80) return false;

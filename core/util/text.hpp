@@ -13,8 +13,10 @@ size_t leading_space_len(std::string_view s);
 size_t trailing_space_len(std::string_view s);
 
 inline std::string_view trim(std::string_view s) {
-  for (size_t n; !s.empty() && (n = leading_space_len(s)) != 0;) s.remove_prefix(n);
-  for (size_t n; !s.empty() && (n = trailing_space_len(s)) != 0;) s.remove_suffix(n);
+  for (size_t n; !s.empty() && (n = leading_space_len(s)) != 0;)
+    s.remove_prefix(n);
+  for (size_t n; !s.empty() && (n = trailing_space_len(s)) != 0;)
+    s.remove_suffix(n);
   return s;
 }
 

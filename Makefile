@@ -1,0 +1,56 @@
+# make demo : set up everything (OS packages, virtual environment, build) and run the example
+# make test : set up everything, then run the C++ tests (CTest) and the Python tests (pytest)
+PYTHON ?= $(shell command -v python3.14 2>/dev/null || command -v python3)
+PYVER := $(shell $(PYTHON) -c 'import sys; print(f"{sys.version_info[0]}.{sys.version_info[1]}")' 2>/dev/null)
+VENV ?= .venv-$(PYVER)
+VPY := $(VENV)/bin/python
+JOBS ?= $(shell nproc)
+OS_PACKAGES := cmake ninja-build g++ libtbb-dev zlib1g-dev liblz4-dev libgtest-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: demo test setup os-packages install cpp-test py-test sanitize fuzz bench clean
+
+demo: install
+	$(VPY) examples/demo.py examples/cpu.vcd
+
+test: install cpp-test py-test
+
+setup: os-packages $(VENV)/.ready
+
+# Installs the OS packages the build needs, only when one is missing.
+os-packages:
+	@missing=""; for p in $(OS_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing OS packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+$(VENV)/.ready:
+	@test -n "$(PYVER)" || { echo "No Python found: set PYTHON=/path/to/python3"; exit 1; }
+	$(PYTHON) -m venv $(VENV)
+	$(VPY) -m pip install -q --upgrade pip
+	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis
+	touch $@
+
+# Builds the extension (incrementally, in build/<wheel tag>) and installs it into the venv.
+install: setup
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VPY) -m pip install -q --no-build-isolation .
+
+cpp-test: os-packages
+	cmake -S . -B build/cpp -G Ninja -DWAVESIFT_PYTHON=OFF -DWAVESIFT_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/cpp -j $(JOBS)
+	ctest --test-dir build/cpp --output-on-failure -j $(JOBS)
+
+py-test: install
+	$(VPY) -m pytest -q tests/python
+
+# The core tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: os-packages
+	cmake -S . -B build/asan -G Ninja -DWAVESIFT_PYTHON=OFF -DWAVESIFT_TESTS=ON -DWAVESIFT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build build/asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build .venv-*

@@ -1,0 +1,62 @@
+// The seven ways to load a trace: each calls its reader and wraps the record in a PyTrace.
+#include "classes.hpp"
+#include "host/binding.hpp"
+#include "trace/fsdb.hpp"
+#include "trace/fst.hpp"
+#include "trace/shm.hpp"
+#include "trace/vcd.hpp"
+#include "trace/vpd.hpp"
+#include "trace/wlf.hpp"
+
+namespace pymod {
+namespace {
+
+template <class Record> using Reader = wavesift::Result<Record> (*)(const std::string &);
+
+template <class Record, Reader<Record> Read, const char *Function, const char *Param>
+PyObject *load(PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
+  static const host::Params p{Function, {Param}};
+  PyObject *a[1];
+  std::string_view text;
+  if (!host::bind(p, args, nargs, kw, a) || !host::arg_str(a[0], Param, text)) return nullptr;
+  auto result = Read(std::string(text));
+  if (!result.ok()) {
+    PyErr_SetString(PyExc_ValueError, result.error().c_str());
+    return nullptr;
+  }
+  return wrap_trace(wavesift::share(std::move(result.value())));
+}
+
+wavesift::Result<wavesift::VcdTrace> parse_vcd_text(const std::string &text) {
+  return wavesift::vcd::parse(text);
+}
+
+constexpr char kPath[] = "path", kData[] = "data";
+constexpr char kVcd[] = "PyTrace.from_vcd", kVcdString[] = "PyTrace.from_vcd_string",
+               kFst[] = "PyTrace.from_fst", kFsdb[] = "PyTrace.from_fsdb",
+               kShm[] = "PyTrace.from_shm", kVpd[] = "PyTrace.from_vpd",
+               kWlf[] = "PyTrace.from_wlf";
+
+using wavesift::TraceData;
+using wavesift::VcdTrace;
+
+} // namespace
+
+void add_loader_methods(std::vector<PyMethodDef> &m) {
+  m.push_back(host::method<load<VcdTrace, wavesift::vcd::from_file, kVcd, kPath>>(
+      "from_vcd", "from_vcd(path)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<VcdTrace, parse_vcd_text, kVcdString, kData>>(
+      "from_vcd_string", "from_vcd_string(data)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<TraceData, wavesift::fst::from_file, kFst, kPath>>(
+      "from_fst", "from_fst(path)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<TraceData, wavesift::fsdb::from_file, kFsdb, kPath>>(
+      "from_fsdb", "from_fsdb(path)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<TraceData, wavesift::shm::from_file, kShm, kPath>>(
+      "from_shm", "from_shm(path)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<TraceData, wavesift::vpd::from_file, kVpd, kPath>>(
+      "from_vpd", "from_vpd(path)\n--\n\n", METH_STATIC));
+  m.push_back(host::method<load<TraceData, wavesift::wlf::from_file, kWlf, kPath>>(
+      "from_wlf", "from_wlf(path)\n--\n\n", METH_STATIC));
+}
+
+} // namespace pymod
