@@ -28,7 +28,8 @@ struct DenseStore {
       if (n - 1 < c.size() && !c[n - 1].is_none() && (n >= c.size() || c[n].is_none()))
         collected.emplace_back(id, c[n - 1]);
     }
-    for (const auto &[id, v] : collected) set(id, n, v);
+    for (const auto &[id, v] : collected)
+      set(id, n, v);
   }
   size_t length(SignalId id) const {
     const auto it = columns.find(id);
@@ -46,15 +47,24 @@ bool same(const SignalValue &a, const SignalValue &b) {
 
 SignalValue random_value(std::mt19937_64 &rng) {
   switch (rng() % 9) {
-  case 0: return SignalValue();
-  case 1: return SignalValue::of_int(rng() % 3);
-  case 2: return SignalValue::of_int(rng());
-  case 3: return SignalValue::of_real(rng() % 2 ? NAN : -0.0);
-  case 4: return SignalValue::of_real(static_cast<double>(rng() % 4));
-  case 5: return SignalValue::of_text(std::string(rng() % 3, 'a'));
-  case 6: return SignalValue::of_wide({rng() % 2, 1});
-  case 7: return SignalValue::of_logic({LogicBit::X, static_cast<LogicBit>(rng() % 4)});
-  default: return SignalValue::of_int(1);
+  case 0:
+    return SignalValue();
+  case 1:
+    return SignalValue::of_int(rng() % 3);
+  case 2:
+    return SignalValue::of_int(rng());
+  case 3:
+    return SignalValue::of_real(rng() % 2 ? NAN : -0.0);
+  case 4:
+    return SignalValue::of_real(static_cast<double>(rng() % 4));
+  case 5:
+    return SignalValue::of_text(std::string(rng() % 3, 'a'));
+  case 6:
+    return SignalValue::of_wide({rng() % 2, 1});
+  case 7:
+    return SignalValue::of_logic({LogicBit::X, static_cast<LogicBit>(rng() % 4)});
+  default:
+    return SignalValue::of_int(1);
   }
 }
 
@@ -66,7 +76,8 @@ void expect_same_reads(const SignalStore &store, const DenseStore &model, int st
       ASSERT_TRUE(same(store.get(id, i), model.get(id, i)))
           << "id " << id << " index " << i << " step " << step;
     const auto range = store.get_range(id, 0, len + 2);
-    for (Index i = 0; i < range.size(); ++i) ASSERT_TRUE(same(range[i], model.get(id, i)));
+    for (Index i = 0; i < range.size(); ++i)
+      ASSERT_TRUE(same(range[i], model.get(id, i)));
   }
 }
 

@@ -10,7 +10,8 @@ namespace {
 
 SignalValue logic(std::string_view bits) {
   Bits b;
-  for (char c : bits) b.push_back(logic_bit_from_char(c));
+  for (char c : bits)
+    b.push_back(logic_bit_from_char(c));
   return SignalValue::of_logic(b);
 }
 
@@ -35,7 +36,8 @@ TEST(ParseBinaryStr, Table) {
       {"b0000000000000000000000000000000000000000000000000000000000000000001",
        SignalValue::of_int(1)},
   };
-  for (const Case &c : cases) EXPECT_EQ(parse_binary_str(c.text), c.expected) << c.text;
+  for (const Case &c : cases)
+    EXPECT_EQ(parse_binary_str(c.text), c.expected) << c.text;
   EXPECT_EQ(parse_binary_str(std::string(70, '1')), SignalValue::of_int(UINT64_MAX));
   // Bits beyond the last 64 are dropped, never widened.
   EXPECT_EQ(parse_binary_str("1" + std::string(64, '0')), SignalValue::of_int(0));

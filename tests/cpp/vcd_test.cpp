@@ -24,14 +24,16 @@ constexpr const char *kHeader = "$scope module top $end\n"
 
 SignalValue logic(std::string_view bits) {
   Bits b;
-  for (char c : bits) b.push_back(logic_bit_from_char(c));
+  for (char c : bits)
+    b.push_back(logic_bit_from_char(c));
   return SignalValue::of_logic(b);
 }
 
 } // namespace
 
 TEST(Vcd, SmallDump) {
-  auto t = load("$scope module top $end\n$var wire 1 ! clk $end\n$upscope $end\n#0\n1!\n#5\n#7\n0!\n");
+  auto t =
+      load("$scope module top $end\n$var wire 1 ! clk $end\n$upscope $end\n#0\n1!\n#5\n#7\n0!\n");
   EXPECT_EQ(t->signal_names(), std::vector<std::string>{"top.clk"});
   EXPECT_EQ(t->scopes(), std::vector<std::string>{"top"});
   EXPECT_EQ(t->timestamps(), (std::vector<uint64_t>{0, 5, 7}));
@@ -88,9 +90,9 @@ TEST(Vcd, Declarations) {
                 "$var wire +4 c mem[3] $end\n"
                 "$var wire 4 d mem[4] $end\n"
                 "$var wire 8 a pc_alias $end\n"
-                "$var wire 1 e\n"   // too few tokens
-                "$scope module\n"   // pushes nothing...
-                "$upscope $end\n"   // ...but this pops top
+                "$var wire 1 e\n" // too few tokens
+                "$scope module\n" // pushes nothing...
+                "$upscope $end\n" // ...but this pops top
                 "$var wire 1 f lone $end\n"
                 "$upscope $end\n"
                 "$scope module top $end\n"
@@ -111,7 +113,7 @@ TEST(Vcd, Declarations) {
 
 TEST(Vcd, TimeLinesAndFill) {
   auto t = load(std::string(kHeader) + "1!\n#abc\nb11 #\n#+3\n#2\nx!\n#18446744073709551616\n"
-                                        "$comment\n#9\n$end\n1!\n");
+                                       "$comment\n#9\n$end\n1!\n");
   // Values before the first time line are ignored; every time line opens an index.
   EXPECT_EQ(t->timestamps(), (std::vector<uint64_t>{0, 3, 2, 0, 9}));
   EXPECT_TRUE(t->signal_value("top.clk", 0).is_none());
@@ -124,7 +126,8 @@ TEST(Vcd, TimeLinesAndFill) {
 TEST(Vcd, LineEndingsAndWhiteSpace) {
   const std::string lf = std::string(kHeader) + "#0\n1!\n#1\nb10 #\n";
   std::string crlf;
-  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : lf)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   // U+00A0 and U+3000 are white space too; a last line without '\n' still counts.
   const std::string spaced = std::string(kHeader) + "\xc2\xa0#0\n\t1!\xe3\x80\x80\n#1\nb10 #";
   for (const std::string &text : {lf, crlf, spaced}) {
@@ -144,7 +147,7 @@ TEST(Vcd, FileReading) {
   {
     std::ofstream out(path, std::ios::binary);
     out << kHeader << "#0\n1!\n"
-        << "b1\xff #\n"                     // not UTF-8: skipped
+        << "b1\xff #\n"                      // not UTF-8: skipped
         << std::string(3 << 20, 'c') << "\n" // a line of megabytes
         << "#1\n0!";
   }
@@ -173,6 +176,7 @@ TEST(Vcd, ArbitraryBytesNeverFail) {
     auto r = vcd::parse(std::string(kHeader) + text);
     ASSERT_TRUE(r.ok());
     auto t = share(std::move(r.value()));
-    for (Index i = 0; i <= t->max_index() + 1; ++i) t->signal_value("top.data", i);
+    for (Index i = 0; i <= t->max_index() + 1; ++i)
+      t->signal_value("top.data", i);
   }
 }

@@ -36,7 +36,8 @@ std::string json_string(std::string_view s) {
 
 std::string json_value(const ValueView &v) {
   switch (v.tag) {
-  case Tag::Int: return "{\"int\": " + std::to_string(v.num) + "}";
+  case Tag::Int:
+    return "{\"int\": " + std::to_string(v.num) + "}";
   case Tag::Wide: {
     // Big integers as decimal text; the checker reads them back with Python's int().
     std::string digits = "0";
@@ -57,7 +58,8 @@ std::string json_value(const ValueView &v) {
   }
   case Tag::Logic: {
     std::string bits;
-    for (size_t k = 0; k < v.size; ++k) bits += "01xz"[static_cast<int>(v.bit(k))];
+    for (size_t k = 0; k < v.size; ++k)
+      bits += "01xz"[static_cast<int>(v.bit(k))];
     return "{\"logic\": \"" + bits + "\"}";
   }
   case Tag::Real: {
@@ -67,8 +69,10 @@ std::string json_value(const ValueView &v) {
     std::snprintf(buf, sizeof buf, "%.17g", v.real);
     return std::string("{\"real\": ") + buf + "}";
   }
-  case Tag::Text: return "{\"text\": " + json_string(v.text()) + "}";
-  case Tag::NoValue: break;
+  case Tag::Text:
+    return "{\"text\": " + json_string(v.text()) + "}";
+  case Tag::NoValue:
+    break;
   }
   return "null";
 }
@@ -105,13 +109,20 @@ int main(int argc, char **argv) {
   }
   const std::string format = argv[1], path = argv[2];
   TracePtr t;
-  if (format == "vcd") t = load(vcd::from_file(path));
-  else if (format == "fst") t = load(fst::from_file(path));
-  else if (format == "fsdb") t = load(fsdb::from_file(path));
-  else if (format == "vpd") t = load(vpd::from_file(path));
-  else if (format == "wlf") t = load(wlf::from_file(path));
-  else if (format == "shm") t = load(shm::from_file(path));
-  else return 2;
+  if (format == "vcd")
+    t = load(vcd::from_file(path));
+  else if (format == "fst")
+    t = load(fst::from_file(path));
+  else if (format == "fsdb")
+    t = load(fsdb::from_file(path));
+  else if (format == "vpd")
+    t = load(vpd::from_file(path));
+  else if (format == "wlf")
+    t = load(wlf::from_file(path));
+  else if (format == "shm")
+    t = load(shm::from_file(path));
+  else
+    return 2;
 
   std::string out = "{\"format\": " + json_string(format) + ", \"signal_names\": [";
   for (size_t k = 0; k < t->signal_names().size(); ++k)
