@@ -5,12 +5,17 @@
 
 #include <vector>
 
+#include "eval/expr.hpp"
 #include "trace/trace.hpp"
 
 namespace pymod {
 
 struct TraceObject {
   PyObject_HEAD wavesift::TracePtr trace;
+};
+
+struct ExprObject {
+  PyObject_HEAD wavesift::Expr expr;
 };
 
 // Class objects, created once per process on first use; null with an error set on failure.
@@ -23,8 +28,17 @@ inline const wavesift::Trace &trace_of(PyObject *self) {
   return *reinterpret_cast<TraceObject *>(self)->trace;
 }
 
+// A new PyExpr holding the tree.
+PyObject *wrap_expr(wavesift::Expr expr);
+inline const wavesift::Expr &expr_of(PyObject *obj) {
+  return reinterpret_cast<ExprObject *>(obj)->expr;
+}
+// Checks that an argument is a PyExpr (TypeError naming the argument otherwise).
+bool arg_expr(PyObject *obj, const char *name);
+
 // Method tables of PyTrace, one group per source file, joined when the class is made.
 void add_loader_methods(std::vector<PyMethodDef> &methods);
 void add_accessor_methods(std::vector<PyMethodDef> &methods);
+void add_search_methods(std::vector<PyMethodDef> &methods);
 
 } // namespace pymod

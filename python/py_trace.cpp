@@ -124,6 +124,7 @@ PyObject *create_trace_type() {
     std::vector<PyMethodDef> m;
     add_loader_methods(m);
     add_accessor_methods(m);
+    add_search_methods(m);
     m.push_back({nullptr, nullptr, 0, nullptr});
     return m;
   }();
