@@ -35,21 +35,30 @@ const uint8_t *last_value(const Column &c) {
 }
 
 // Appends a run; a run whose value is byte-identical to the last one just continues it.
-void append_run(Column &c, uint64_t start, const uint8_t *value, size_t size) {
+inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t size) {
   if (c.records > 0) {
     const size_t last_size = c.bytes.size() - c.last_value_offset;
-    if (last_size == size && std::memcmp(last_value(c), value, size) == 0) return;
+    if (last_size == size &&
+        (size == 1 ? *last_value(c) == *value : std::memcmp(last_value(c), value, size) == 0))
+      return;
   }
   const uint64_t offset = c.bytes.size();
   if (c.records % SignalStore::kBlock == 0) {
     c.cp_start.push_back(start);
     c.cp_offset.push_back(offset);
   }
-  codec::put_varint(c.bytes, c.records ? start - c.last_start : start);
-  c.last_value_offset = c.bytes.size();
-  c.bytes.insert(c.bytes.end(), value, value + size);
+  uint64_t delta = c.records ? start - c.last_start : start;
+  uint8_t head[10];
+  size_t n = 0;
+  for (; delta >= 0x80; delta >>= 7)
+    head[n++] = static_cast<uint8_t>(delta) | 0x80;
+  head[n++] = static_cast<uint8_t>(delta);
+  c.bytes.resize(offset + n + size);
+  uint8_t *out = c.bytes.data() + offset;
+  std::memcpy(out, head, n);
+  std::memcpy(out + n, value, size);
+  c.last_value_offset = offset + n;
   c.last_start = start;
-  c.last_record_offset = offset;
   ++c.records;
 }
 
@@ -62,7 +71,7 @@ Column empty_like(const Column &c) {
 }
 
 // Dense-model write into a column that has no pending fills.
-void write(Column &c, uint64_t index, const uint8_t *value, size_t size) {
+inline void write(Column &c, uint64_t index, const uint8_t *value, size_t size) {
   c.exists = true;
   const uint8_t none = codec::kNoValue;
   if (index >= c.length) {
@@ -77,8 +86,8 @@ void write(Column &c, uint64_t index, const uint8_t *value, size_t size) {
       return;
     }
     // The last run is exactly this position: replace its value in place.
-    c.bytes.resize(c.last_value_offset);
-    c.bytes.insert(c.bytes.end(), value, value + size);
+    c.bytes.resize(c.last_value_offset + size);
+    std::memcpy(c.bytes.data() + c.last_value_offset, value, size);
     return;
   }
   // A write into the middle rebuilds the column; readers write in index order, so this is rare.
@@ -123,21 +132,31 @@ ValueView read(const Column &c, uint64_t index) {
   return codec::decode_value(p);
 }
 
-} // namespace
-
-Column &SignalStore::column_for_write(SignalId id) {
-  if (id >= columns_.size()) columns_.resize(id + 1);
-  Column &c = columns_[id];
-  if (!c.exists) {
-    c.exists = true;
-    c.synced = watermark_;
+void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
+  const auto recs = records_of(c);
+  Column fresh = empty_like(c);
+  for (size_t k = 0; k < recs.size(); ++k) {
+    const Record &r = recs[k];
+    const bool absorbed = r.start > s && r.start <= w && codec::is_no_value(r.value) &&
+                          fresh.records > 0 && !codec::is_no_value(last_value(fresh));
+    if (!absorbed) {
+      append_run(fresh, r.start, r.value, r.size);
+      continue;
+    }
+    const uint64_t end = k + 1 < recs.size() ? recs[k + 1].start : c.length;
+    if (end - 1 > w) append_run(fresh, w + 1, r.value, r.size);
   }
-  materialize(c);
-  return c;
+  c = std::move(fresh);
 }
+
+} // namespace
 
 void SignalStore::set(SignalId id, Index index, const ValueView &value) {
   Column &c = column_for_write(id);
+  if (value.tag == Tag::Int && value.num < codec::kSmallIntLimit) {
+    const uint8_t small = static_cast<uint8_t>(value.num);
+    return write(c, index, &small, 1);
+  }
   thread_local std::vector<uint8_t> encoded;
   encoded.clear();
   codec::encode_value(encoded, value);
@@ -153,22 +172,8 @@ void SignalStore::materialize(Column &c) const {
   if (s >= w) return;
   c.synced = w;
   if (c.records == 0) return;
-  if (c.last_start > s) {
-    const auto recs = records_of(c);
-    Column fresh = empty_like(c);
-    for (size_t k = 0; k < recs.size(); ++k) {
-      const Record &r = recs[k];
-      const bool absorbed = r.start > s && r.start <= w && codec::is_no_value(r.value) &&
-                            fresh.records > 0 && !codec::is_no_value(last_value(fresh));
-      if (!absorbed) {
-        append_run(fresh, r.start, r.value, r.size);
-        continue;
-      }
-      const uint64_t end = k + 1 < recs.size() ? recs[k + 1].start : c.length;
-      if (end - 1 > w) append_run(fresh, w + 1, r.value, r.size);
-    }
-    c = std::move(fresh);
-  }
+  // Runs that start after s need the full pass; otherwise only the tail can grow.
+  if (c.last_start > s) absorb_gaps(c, s, w);
   if (c.length >= s + 1 && c.length <= w && !codec::is_no_value(last_value(c))) c.length = w + 1;
 }
 

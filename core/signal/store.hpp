@@ -61,7 +61,16 @@ public:
   size_t bytes_used() const;
 
 private:
-  Column &column_for_write(SignalId id);
+  Column &column_for_write(SignalId id) {
+    if (id >= columns_.size()) columns_.resize(id + 1);
+    Column &c = columns_[id];
+    if (!c.exists) {
+      c.exists = true;
+      c.synced = watermark_;
+    }
+    if (c.synced < watermark_) materialize(c);
+    return c;
+  }
   void materialize(Column &col) const;
   uint64_t watermark_ = 0;
   std::vector<Column> columns_;

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "signal/bitpack.hpp"
+#include "trace/vcd_codes.hpp"
 #include "util/text.hpp"
 
 namespace wavesift::vcd {
@@ -68,10 +69,10 @@ private:
     full += name;
 
     SignalId id;
-    if (const SignalId *known = find_in(t_.code_to_id, code)) {
+    if (const SignalId *known = codes_.find(code)) {
       id = *known;
     } else {
-      id = t_.next_id++;
+      id = codes_.insert(code, t_.next_id++);
       t_.code_to_id.emplace(std::string(code), id);
     }
     if (name_set_.insert(full).second) t_.signal_names.push_back(full);
@@ -148,29 +149,20 @@ private:
     if (const SignalId *id = lookup(code)) t_.store.set(*id, index_, v);
   }
 
-  const SignalId *lookup(std::string_view code) {
-    // Dumps repeat a few codes over and over; remember the last hit.
-    if (code == last_code_) return last_id_;
-    const SignalId *id = find_in(t_.code_to_id, code);
-    if (id) {
-      last_code_.assign(code);
-      last_id_ = id;
-    }
-    return id;
-  }
+  const SignalId *lookup(std::string_view code) const { return codes_.find(code); }
 
   VcdTrace t_;
   std::vector<std::string> scope_stack_;
   std::unordered_set<std::string> scope_set_, name_set_;
   std::vector<std::string_view> tokens_;
   std::vector<uint8_t> bits_;
-  std::string last_code_;
-  const SignalId *last_id_ = nullptr;
+  CodeTable codes_;
   Index index_ = 0;
   bool in_dump_ = false;
 };
 
-// Feeds every '\n'-separated line of a stream of chunks to a sink; the last line may lack '\n'.
+// Feeds every '\n'-separated line of a stream of chunks to sink(line, spans_chunks); the last
+// line may lack '\n'.
 template <class Sink> class LineSplitter {
 public:
   explicit LineSplitter(Sink sink) : sink_(sink) {}
@@ -184,10 +176,10 @@ public:
       }
       const size_t len = static_cast<const char *>(nl) - chunk.data();
       if (carry_.empty()) {
-        sink_(chunk.substr(0, len));
+        sink_(chunk.substr(0, len), false);
       } else {
         carry_.append(chunk.substr(0, len));
-        sink_(std::string_view(carry_));
+        sink_(std::string_view(carry_), true);
         carry_.clear();
       }
       chunk.remove_prefix(len + 1);
@@ -195,7 +187,7 @@ public:
   }
 
   void finish() {
-    if (!carry_.empty()) sink_(std::string_view(carry_));
+    if (!carry_.empty()) sink_(std::string_view(carry_), true);
     carry_.clear();
   }
 
@@ -216,9 +208,11 @@ Result<VcdTrace> from_file(const std::string &path) {
   if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
 
   Builder builder;
-  // A line that is not valid UTF-8 is skipped as if it were empty.
-  auto checked_line = [&builder](std::string_view line) {
-    if (text::valid_utf8(line)) builder.line(line);
+  // A line that is not valid UTF-8 is skipped as if it were empty. A chunk that is all ASCII
+  // needs no check per line.
+  bool ascii_chunk = false;
+  auto checked_line = [&builder, &ascii_chunk](std::string_view line, bool spans_chunks) {
+    if ((ascii_chunk && !spans_chunks) || text::valid_utf8(line)) builder.line(line);
   };
   LineSplitter<decltype(checked_line)> lines(checked_line);
   std::vector<char> buffer(1 << 18);
@@ -227,7 +221,9 @@ Result<VcdTrace> from_file(const std::string &path) {
     if (n < 0 && errno == EINTR) continue;
     // A read error ends the input; what was read so far is kept.
     if (n <= 0) break;
-    lines.feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    const std::string_view chunk(buffer.data(), static_cast<size_t>(n));
+    ascii_chunk = text::is_ascii(chunk);
+    lines.feed(chunk);
   }
   lines.finish();
   ::close(fd);
@@ -236,7 +232,7 @@ Result<VcdTrace> from_file(const std::string &path) {
 
 Result<VcdTrace> parse(std::string_view text) {
   Builder builder;
-  auto line = [&builder](std::string_view l) { builder.line(l); };
+  auto line = [&builder](std::string_view l, bool) { builder.line(l); };
   LineSplitter<decltype(line)> lines(line);
   lines.feed(text);
   lines.finish();

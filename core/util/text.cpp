@@ -82,6 +82,19 @@ void split_ws(std::string_view s, std::vector<std::string_view> &out, size_t max
   }
 }
 
+bool is_ascii(std::string_view s) {
+  const char *p = s.data(), *end = p + s.size();
+  uint64_t any = 0;
+  for (; end - p >= 8; p += 8) {
+    uint64_t w;
+    __builtin_memcpy(&w, p, 8);
+    any |= w;
+  }
+  for (; p < end; ++p)
+    any |= static_cast<unsigned char>(*p);
+  return (any & 0x8080808080808080ull) == 0;
+}
+
 bool valid_utf8(std::string_view s) {
   const auto *p = reinterpret_cast<const unsigned char *>(s.data());
   const auto *end = p + s.size();

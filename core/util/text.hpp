@@ -13,6 +13,10 @@ size_t leading_space_len(std::string_view s);
 size_t trailing_space_len(std::string_view s);
 
 inline std::string_view trim(std::string_view s) {
+  // Most lines start and end with a visible ASCII character.
+  if (!s.empty() && static_cast<unsigned char>(s.front()) - 0x21u < 0x5Eu &&
+      static_cast<unsigned char>(s.back()) - 0x21u < 0x5Eu)
+    return s;
   for (size_t n; !s.empty() && (n = leading_space_len(s)) != 0;)
     s.remove_prefix(n);
   for (size_t n; !s.empty() && (n = trailing_space_len(s)) != 0;)
@@ -24,6 +28,7 @@ inline std::string_view trim(std::string_view s) {
 void split_ws(std::string_view s, std::vector<std::string_view> &out, size_t max_tokens);
 
 bool valid_utf8(std::string_view s);
+bool is_ascii(std::string_view s);
 
 // Decimal float: optional sign, digits with optional fraction, optional exponent, or
 // inf / infinity / nan in any case. Out-of-range magnitudes round to infinity or zero.
