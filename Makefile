@@ -5,7 +5,7 @@ PYVER := $(shell $(PYTHON) -c 'import sys; print(f"{sys.version_info[0]}.{sys.ve
 VENV ?= .venv-$(PYVER)
 VPY := $(VENV)/bin/python
 JOBS ?= $(shell nproc)
-OS_PACKAGES := cmake ninja-build g++ python3-dev python3-venv libtbb-dev zlib1g-dev liblz4-dev libgtest-dev
+OS_PACKAGES := cmake ninja-build g++ python3-dev python3-venv libtbb-dev zlib1g-dev liblz4-dev libicu-dev libgtest-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: demo test setup os-packages install cpp-test py-test sanitize fuzz bench clean

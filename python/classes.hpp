@@ -36,9 +36,13 @@ inline const wavesift::Expr &expr_of(PyObject *obj) {
 // Checks that an argument is a PyExpr (TypeError naming the argument otherwise).
 bool arg_expr(PyObject *obj, const char *name);
 
+// A new list of str.
+PyObject *list_of_strings(const std::vector<std::string> &items);
+
 // Method tables of PyTrace, one group per source file, joined when the class is made.
 void add_loader_methods(std::vector<PyMethodDef> &methods);
 void add_accessor_methods(std::vector<PyMethodDef> &methods);
 void add_search_methods(std::vector<PyMethodDef> &methods);
+void add_query_methods(std::vector<PyMethodDef> &methods);
 
 } // namespace pymod

@@ -19,6 +19,8 @@ void trace_dealloc(PyObject *self) {
   Py_DECREF(type);
 }
 
+} // namespace
+
 PyObject *list_of_strings(const std::vector<std::string> &items) {
   Owned list(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return nullptr;
@@ -30,6 +32,8 @@ PyObject *list_of_strings(const std::vector<std::string> &items) {
   }
   return list.release();
 }
+
+namespace {
 
 PyObject *signal_names(PyObject *self) {
   return list_of_strings(trace_of(self).signal_names());
@@ -125,6 +129,7 @@ PyObject *create_trace_type() {
     add_loader_methods(m);
     add_accessor_methods(m);
     add_search_methods(m);
+    add_query_methods(m);
     m.push_back({nullptr, nullptr, 0, nullptr});
     return m;
   }();
