@@ -64,8 +64,25 @@ PyObject *transitions(PyObject *self, PyObject *const *args, Py_ssize_t nargs, P
   PyObject *a[1];
   std::string_view name;
   if (!host::bind(p, args, nargs, kw, a) || !host::arg_str(a[0], "name", name)) return nullptr;
-  return triples(ws::transitions(trace_of(self), name),
-                 [](const ws::Transition &t) { return PyLong_FromSize_t(t.index); });
+  // Converted while walking: no intermediate list of records.
+  Owned list(PyList_New(0));
+  if (!list) return nullptr;
+  bool ok = true;
+  ws::for_each_transition(trace_of(self), name, [&](const ws::Transition &t) {
+    Owned index(PyLong_FromSize_t(t.index));
+    Owned before(value_to_py(t.old_value));
+    Owned after(value_to_py(t.new_value));
+    Owned tuple(index && before && after ? PyTuple_New(3) : nullptr);
+    ok = static_cast<bool>(tuple);
+    if (ok) {
+      PyTuple_SET_ITEM(tuple.get(), 0, index.release());
+      PyTuple_SET_ITEM(tuple.get(), 1, before.release());
+      PyTuple_SET_ITEM(tuple.get(), 2, after.release());
+      ok = PyList_Append(list.get(), tuple.get()) == 0;
+    }
+    return ok;
+  });
+  return ok ? list.release() : nullptr;
 }
 
 // Values of the signals whose names begin with prefix, keyed by the rest of the name.

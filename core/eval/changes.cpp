@@ -1,7 +1,6 @@
 #include "eval/changes.hpp"
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_reduce.h>
+#include "eval/parallel.hpp"
 
 #include "signal/store.hpp"
 
@@ -13,24 +12,15 @@ std::vector<ChangedSignal> changed_where(const Trace &trace, Index index,
   if (index == 0) return {};
   const auto &names = trace.signal_names();
   const SignalStore &store = trace.store();
-  using Range = tbb::blocked_range<size_t>;
-  // Pieces are joined left to right, so the list keeps the order of the names.
-  return tbb::parallel_reduce(
-      Range(0, names.size(), 512), std::vector<ChangedSignal>(),
-      [&](const Range &r, std::vector<ChangedSignal> acc) {
-        for (size_t k = r.begin(); k < r.end(); ++k) {
+  return parallel_collect<ChangedSignal>(
+      names.size(), 256, [&](uint64_t begin, uint64_t end, std::vector<ChangedSignal> &out) {
+        for (size_t k = begin; k < end; ++k) {
           if (prefix && !names[k].starts_with(*prefix)) continue;
           const auto id = trace.signal_id(names[k]);
           if (!id) continue;
           const ValueView before = store.peek(*id, index - 1), after = store.peek(*id, index);
-          if (!values_equal(before, after)) acc.push_back({k, before, after});
+          if (!values_equal(before, after)) out.push_back({k, before, after});
         }
-        return acc;
-      },
-      [](std::vector<ChangedSignal> left, std::vector<ChangedSignal> right) {
-        if (left.empty()) return right;
-        left.insert(left.end(), right.begin(), right.end());
-        return left;
       });
 }
 
@@ -49,23 +39,10 @@ std::vector<ChangedSignal> changed_at_scope(const Trace &trace, Index index,
 
 std::vector<Transition> transitions(const Trace &trace, std::string_view name) {
   std::vector<Transition> out;
-  const auto id = trace.signal_id(name);
-  const uint64_t last = trace.max_index();
-  if (!id || last == 0) return out;
-  // Walk run by run: inside a run the value repeats, so only its first index can differ from
-  // the one before, except for a NaN, which differs from itself at every index.
-  ColumnCursor cursor(trace.store().column(*id));
-  ValueView prev = cursor.at(0);
-  for (uint64_t i = 1; i <= last;) {
-    const ValueView cur = cursor.at(i);
-    const uint64_t end = std::min<uint64_t>(cursor.run_end(), last + 1);
-    if (!values_equal(prev, cur)) out.push_back({i, prev, cur});
-    if (!values_equal(cur, cur))
-      for (uint64_t j = i + 1; j < end; ++j)
-        out.push_back({j, cur, cur});
-    prev = cur;
-    i = end;
-  }
+  for_each_transition(trace, name, [&out](const Transition &t) {
+    out.push_back(t);
+    return true;
+  });
   return out;
 }
 

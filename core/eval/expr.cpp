@@ -74,7 +74,7 @@ Expr make_binary(ExprKind kind, Expr left, Expr right) {
   return n;
 }
 
-bool is_true(const ValueView &v) {
+bool detail::is_true_other(const ValueView &v) {
   switch (v.tag) {
   case Tag::Int:
     return v.num != 0;

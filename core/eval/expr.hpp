@@ -70,7 +70,13 @@ Expr make_binary(ExprKind kind, Expr left, Expr right);
 
 // The truth rule: Int non-zero, Wide with a non-zero word, Logic with a 1 bit, Real != 0.0
 // (NaN is true), non-empty Text; NoValue is false.
-bool is_true(const ValueView &value);
+namespace detail {
+bool is_true_other(const ValueView &value);
+}
+inline bool is_true(const ValueView &value) {
+  if (value.tag == Tag::Int) return value.num != 0;
+  return detail::is_true_other(value);
+}
 
 // The bit-field rule shared by the Slice node and the bit-slice helper.
 uint64_t bit_slice(uint64_t value, uint32_t high, uint32_t low);

@@ -3,6 +3,8 @@
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_reduce.h>
 
+#include "eval/parallel.hpp"
+
 namespace wavesift {
 namespace {
 
@@ -30,19 +32,10 @@ std::vector<Index> find(const Trace &trace, const Expr &expr) {
 
 std::vector<Index> parallel_find(const Trace &trace, const Expr &expr) {
   const Program program = Program::compile(*expr);
-  using Range = tbb::blocked_range<uint64_t>;
-  // Pieces are joined left to right, so the list comes out ascending.
-  return tbb::parallel_reduce(
-      Range(0, search_end(trace), kGrain), std::vector<Index>(),
-      [&](const Range &r, std::vector<Index> acc) {
-        scan_matches(trace, program, r.begin(), r.end(),
-                     [&](uint64_t first, uint64_t end) { append_range(acc, first, end); });
-        return acc;
-      },
-      [](std::vector<Index> left, std::vector<Index> right) {
-        if (left.empty()) return right;
-        left.insert(left.end(), right.begin(), right.end());
-        return left;
+  return parallel_collect<Index>(
+      search_end(trace), kGrain, [&](uint64_t begin, uint64_t end, std::vector<Index> &out) {
+        scan_matches(trace, program, begin, end,
+                     [&](uint64_t first, uint64_t stop) { append_range(out, first, stop); });
       });
 }
 

@@ -85,7 +85,7 @@ Program Program::compile(const ExprNode &root) {
     in.high = f.node->high;
     in.low = f.node->low;
     in.signal = f.node->signal;
-    in.constant = &f.node->constant;
+    if (in.kind == ExprKind::Const) in.constant = view_of(f.node->constant);
     if (in.kind == ExprKind::Signal) in.cursor = p.signal_reads++;
     reg_of.emplace(key, static_cast<uint32_t>(p.code.size()));
     p.code.push_back(in);
@@ -125,7 +125,7 @@ ValueView Evaluator::eval(uint64_t i) {
       }
       break;
     case ExprKind::Const:
-      out = view_of(*in.constant);
+      out = in.constant;
       break;
     case ExprKind::RelEval:
       out = ctx_valid_[in.child_ctx] ? a : none;

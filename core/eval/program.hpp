@@ -19,13 +19,13 @@ namespace wavesift {
 
 struct Instruction {
   ExprKind kind;
-  uint32_t ctx = 0;                      // index context this node is evaluated in
-  uint32_t a = 0, b = 0;                 // operand registers
-  uint32_t child_ctx = 0;                // RelEval: the context of its child
-  uint32_t cursor = 0;                   // Signal: its cursor slot
-  uint32_t high = 0, low = 0;            // Slice
-  SignalId signal = 0;                   // Signal
-  const SignalValue *constant = nullptr; // Const (owned by the tree)
+  uint32_t ctx = 0;           // index context this node is evaluated in
+  uint32_t a = 0, b = 0;      // operand registers
+  uint32_t child_ctx = 0;     // RelEval: the context of its child
+  uint32_t cursor = 0;        // Signal: its cursor slot
+  uint32_t high = 0, low = 0; // Slice
+  SignalId signal = 0;        // Signal
+  ValueView constant;         // Const: a view into the tree, which outlives the program
 };
 
 struct IndexContext {

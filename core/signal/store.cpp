@@ -297,7 +297,7 @@ void ColumnCursor::step() {
   }
 }
 
-ValueView ColumnCursor::at(uint64_t i) {
+ValueView ColumnCursor::at_slow(uint64_t i) {
   if (!col_ || i >= col_->length) {
     run_end_ = kNone;
     return ValueView();

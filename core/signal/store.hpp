@@ -81,11 +81,18 @@ class ColumnCursor {
 public:
   explicit ColumnCursor(const Column *col = nullptr) : col_(col) { reset(); }
   // The value at index i. Fastest when called with ascending indices.
-  ValueView at(uint64_t i);
+  ValueView at(uint64_t i) {
+    if (i >= cur_start_ && i < next_start_ && col_ && i < col_->length) {
+      run_end_ = next_start_ < col_->length ? next_start_ : col_->length;
+      return cur_;
+    }
+    return at_slow(i);
+  }
   // After at(i): the first index above i whose value may differ from the one returned.
   uint64_t run_end() const { return run_end_; }
 
 private:
+  ValueView at_slow(uint64_t i);
   void reset();
   void seek(uint64_t i);
   void step();

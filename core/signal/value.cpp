@@ -13,18 +13,18 @@ ValueView view_of(const SignalValue &value) {
     break;
   case Tag::Wide:
     v.data = reinterpret_cast<const uint8_t *>(value.as_wide().data());
-    v.size = value.as_wide().size();
+    v.size = static_cast<uint32_t>(value.as_wide().size());
     break;
   case Tag::Logic:
     v.data = reinterpret_cast<const uint8_t *>(value.as_logic().data());
-    v.size = value.as_logic().size();
+    v.size = static_cast<uint32_t>(value.as_logic().size());
     break;
   case Tag::Real:
     v.real = value.as_real();
     break;
   case Tag::Text:
     v.data = reinterpret_cast<const uint8_t *>(value.as_text().data());
-    v.size = value.as_text().size();
+    v.size = static_cast<uint32_t>(value.as_text().size());
     break;
   case Tag::NoValue:
     break;
@@ -58,8 +58,7 @@ SignalValue to_value(const ValueView &v) {
   return SignalValue();
 }
 
-bool values_equal(const ValueView &a, const ValueView &b) {
-  if (a.tag != b.tag) return false;
+bool detail::payloads_equal(const ValueView &a, const ValueView &b) {
   switch (a.tag) {
   case Tag::Int:
     return a.num == b.num;
@@ -95,7 +94,7 @@ std::optional<uint64_t> parse_u64_decimal(std::string_view s) {
   return n;
 }
 
-std::optional<uint64_t> to_u64(const ValueView &v) {
+std::optional<uint64_t> detail::to_u64_other(const ValueView &v) {
   switch (v.tag) {
   case Tag::Int:
     return v.num;

@@ -69,14 +69,16 @@ private:
   Storage v_;
 };
 
-// Read-only view of a value. Payload-bearing variants point at their owner's bytes.
+// Read-only view of a value, 16 bytes. Payload-bearing variants point at their owner's bytes.
 struct ValueView {
   Tag tag = Tag::NoValue;
-  bool packed = false;           // Logic: two bits per element (store form), else one byte each
-  uint64_t num = 0;              // Int
-  double real = 0;               // Real
-  const uint8_t *data = nullptr; // Wide: little-endian words; Logic: elements; Text: UTF-8
-  size_t size = 0;               // Wide: words; Logic: elements; Text: bytes
+  bool packed = false; // Logic: two bits per element (store form), else one byte each
+  uint32_t size = 0;   // Wide: words; Logic: elements; Text: bytes
+  union {
+    uint64_t num = 0;    // Int
+    double real;         // Real
+    const uint8_t *data; // Wide: little-endian words; Logic: elements; Text: UTF-8
+  };
 
   static ValueView of_int(uint64_t x) {
     ValueView v;
@@ -97,17 +99,34 @@ struct ValueView {
   std::string_view text() const { return {reinterpret_cast<const char *>(data), size}; }
 };
 
+static_assert(sizeof(ValueView) == 16, "views are passed and stored by value on hot paths");
+
 ValueView view_of(const SignalValue &value);
 SignalValue to_value(const ValueView &view);
 
+namespace detail {
+bool payloads_equal(const ValueView &a, const ValueView &b);
+}
+
 // Same variant and same content; reals by IEEE comparison (NaN is unequal to itself).
-bool values_equal(const ValueView &a, const ValueView &b);
+inline bool values_equal(const ValueView &a, const ValueView &b) {
+  if (a.tag != b.tag) return false;
+  if (a.tag == Tag::Int) return a.num == b.num;
+  return detail::payloads_equal(a, b);
+}
 inline bool operator==(const SignalValue &a, const SignalValue &b) {
   return values_equal(view_of(a), view_of(b));
 }
 
+namespace detail {
+std::optional<uint64_t> to_u64_other(const ValueView &value);
+}
+
 // The numeric reading of a value, absent when it has none.
-std::optional<uint64_t> to_u64(const ValueView &value);
+inline std::optional<uint64_t> to_u64(const ValueView &value) {
+  if (value.tag == Tag::Int) return value.num;
+  return detail::to_u64_other(value);
+}
 inline std::optional<uint64_t> to_u64(const SignalValue &value) {
   return to_u64(view_of(value));
 }

@@ -59,14 +59,14 @@ ValueView decode_value(const uint8_t *&p) {
     break;
   case kWide:
     v.tag = Tag::Wide;
-    v.size = get_varint(p);
+    v.size = static_cast<uint32_t>(get_varint(p));
     v.data = p;
     p += 8 * v.size;
     break;
   case kLogic:
     v.tag = Tag::Logic;
     v.packed = true;
-    v.size = get_varint(p);
+    v.size = static_cast<uint32_t>(get_varint(p));
     v.data = p;
     p += (v.size + 3) / 4;
     break;
@@ -77,7 +77,7 @@ ValueView decode_value(const uint8_t *&p) {
     break;
   case kText:
     v.tag = Tag::Text;
-    v.size = get_varint(p);
+    v.size = static_cast<uint32_t>(get_varint(p));
     v.data = p;
     p += v.size;
     break;
