@@ -40,6 +40,7 @@ public:
   // before a record could reach past the record area, so it never leaves the page.
   void walk_records(std::span<const uint8_t> page) {
     const size_t end = std::min<size_t>(be16(page, kUsedLengthAt), kPageSize - kRecordAreaAt);
+    if (end < 2) return; // no room for a record
     const auto area = page.subspan(kRecordAreaAt, end);
     const size_t names = t_.signal_names.size();
     size_t s = 0;
