@@ -1,6 +1,12 @@
 #pragma once
-// VPD trace reader.
+// VPD trace reader. The format is closed: only signal names are recovered, from the sections
+// that the header's offset table points at and whose opening bytes look like name tables.
+// Every name is one bit wide, the trace has the single time 0 and no values.
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "trace/records.hpp"
 #include "util/result.hpp"
@@ -8,5 +14,12 @@
 namespace wavesift::vpd {
 
 Result<TraceData> from_file(const std::string &path);
+// The same, from the file's bytes already in memory.
+Result<TraceData> from_bytes(std::span<const uint8_t> bytes);
+
+// Whether a NUL-terminated candidate run is taken as a signal name.
+bool is_identifier(std::string_view candidate);
+// The names in a byte range, in order of appearance, repeats included.
+std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes);
 
 } // namespace wavesift::vpd
