@@ -1,0 +1,45 @@
+import pytest
+
+from wavesift import PyTrace
+
+LOADERS = ["from_fst", "from_fsdb", "from_vpd", "from_wlf", "from_shm"]
+
+
+@pytest.mark.parametrize("loader", LOADERS)
+def test_path_must_be_str(loader):
+    with pytest.raises(TypeError) as info:
+        getattr(PyTrace, loader)(1)
+    assert str(info.value) == "argument 'path': 'int' object is not an instance of 'str'"
+    assert getattr(PyTrace, loader).__text_signature__ == "(path)"
+
+
+@pytest.mark.parametrize("loader, prefix", [
+    ("from_vpd", "Failed to read "), ("from_wlf", "Failed to read ")])
+def test_missing_file(tmp_path, loader, prefix):
+    path = str(tmp_path / "missing")
+    with pytest.raises(ValueError) as info:
+        getattr(PyTrace, loader)(path)
+    assert str(info.value).startswith(prefix + path + ": ")
+
+
+def test_wlf_zero_page_and_too_small(tmp_path):
+    page = tmp_path / "zero.wlf"
+    page.write_bytes(bytes(8192))
+    t = PyTrace.from_wlf(str(page))
+    assert t.signal_names() == [] and t.max_index() == 0
+    small = tmp_path / "small.wlf"
+    small.write_bytes(bytes(100))
+    with pytest.raises(ValueError, match=r"^WLF file too small \(< 1 page\)$"):
+        PyTrace.from_wlf(str(small))
+
+
+def test_vpd_checks(tmp_path):
+    small = tmp_path / "small.vpd"
+    small.write_bytes(b"xx")
+    with pytest.raises(ValueError, match="^VPD file too small$"):
+        PyTrace.from_vpd(str(small))
+    wrong = tmp_path / "wrong.vpd"
+    wrong.write_bytes(b"\x12\x34\x56\x78" + bytes(200))
+    with pytest.raises(ValueError) as info:
+        PyTrace.from_vpd(str(wrong))
+    assert str(info.value).startswith("Not a VPD file (magic=0x")
