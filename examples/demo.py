@@ -1,11 +1,12 @@
-"""A first look at a trace: what it holds, and a few values read by name and by index.
+"""A first look at a trace: what it holds, values by name and index, a search, and what
+changed around the first match.
 
 usage: python examples/demo.py [trace.vcd]
 """
 
 import sys
 
-from wavesift import PyTrace
+from wavesift import PyExpr, PyTrace
 
 path = sys.argv[1] if len(sys.argv) > 1 else "examples/cpu.vcd"
 trace = PyTrace.from_vcd(path)
@@ -15,21 +16,36 @@ last = trace.max_index()
 print(f"{path}: {len(names)} signals in {len(trace.scopes())} scopes, "
       f"{last + 1} time steps from t={trace.timestamp(0)} to t={trace.timestamp(last)}")
 
-print("\nScopes:", ", ".join(trace.scopes()))
-print("\nSignals:")
-for name in names:
-    print(f"  {name:<16} width {trace.signal_width(name):>3}  id {trace.signal_id(name)}")
+print("\nHierarchy:")
+for scope in trace.local_scopes(""):
+    print(f"  {scope}: {', '.join(n.split('.')[-1] for n in trace.local_signals(scope))}")
+    for child in trace.local_scopes(scope):
+        print(f"    {child}: {', '.join(n.split('.')[-1] for n in trace.local_signals(child))}")
 
-print("\nValues at the first ten time steps (None: unknown or X/Z):")
+print("\nValues at the first ten time steps (None: no value, or X/Z bits):")
 shown = ["cpu.clk", "cpu.valid", "cpu.ready", "cpu.pc", "cpu.alu.acc"]
 print("  index  time  " + "  ".join(f"{n.split('.')[-1]:>6}" for n in shown))
 columns = [trace.signal_values_range(n, 0, 10) for n in shown]
 for i in range(10):
-    row = "  ".join(f"{str(col[i]):>6}" for col in columns)
-    print(f"  {i:>5} {trace.timestamp(i):>5}  {row}")
+    print(f"  {i:>5} {trace.timestamp(i):>5}  " + "  ".join(f"{str(c[i]):>6}" for c in columns))
 
-handshakes = [i for i, (v, r) in enumerate(zip(trace.signal_values_range("cpu.valid", 0, last + 1),
-                                               trace.signal_values_range("cpu.ready", 0, last + 1)))
-              if v == 1 and r == 1]
-print(f"\nvalid && ready holds at {len(handshakes)} time steps; the first at t="
-      f"{trace.timestamp(handshakes[0])} with data=0x{trace.signal_value('cpu.data', handshakes[0]):08x}")
+# valid && ready on a rising clock edge: clk is 1 now and was 0 one step before.
+sig = lambda name: PyExpr.signal(trace.signal_id(name))
+one = PyExpr.const_int(1)
+clk = sig("cpu.clk")
+rising = clk.eq_(one).and_(clk.rel_eval(-1).eq_(PyExpr.const_int(0)))
+handshake = sig("cpu.valid").eq_(one).and_(sig("cpu.ready").eq_(one)).and_(rising)
+hits = trace.parallel_find(handshake)
+print(f"\nvalid && ready on a rising clock edge: {trace.parallel_count(handshake)} matches; "
+      f"first times {[trace.timestamp(i) for i in hits[:5]]}")
+for index, (data, addr) in trace.find_with_values(handshake, ["cpu.data", "cpu.bus.addr"])[:3]:
+    print(f"  t={trace.timestamp(index):>4}  data=0x{data:08x}  addr={addr}")
+
+first = hits[0]
+print(f"\nWhat changed at t={trace.timestamp(first)}:")
+for name, old, new in trace.changed_at(first):
+    print(f"  {name:<16} {old!s:>12} -> {new!s}")
+
+print("\nStatistics (min, max, sum, count, transitions, X bits, Z bits):")
+for name in ("cpu.alu.acc", "cpu.data", "cpu.bus.addr"):
+    print(f"  {name:<14} {trace.signal_stats(name)}")
