@@ -90,13 +90,14 @@ PyObject *snapshot_with_prefix(PyObject *self, uint64_t index, std::string_view 
   Owned dict(PyDict_New());
   if (!dict) return nullptr;
   const ws::Trace &t = trace_of(self);
-  for (const std::string &name : t.signal_names()) {
-    if (!name.starts_with(prefix)) continue;
-    const auto id = t.signal_id(name);
-    if (!id) continue;
+  const auto &names = t.signal_names();
+  for (size_t k = 0; k < names.size(); ++k) {
+    const std::string &name = names[k];
+    const ws::SignalId id = t.name_ids()[k];
+    if (!name.starts_with(prefix) || id == ws::kNoSignal) continue;
     Owned key(PyUnicode_FromStringAndSize(name.data() + prefix.size(),
                                           static_cast<Py_ssize_t>(name.size() - prefix.size())));
-    Owned value(value_to_py(t.store().peek(*id, index)));
+    Owned value(value_to_py(t.store().peek(id, index)));
     if (!key || !value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
   }
   return dict.release();

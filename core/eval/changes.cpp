@@ -12,13 +12,14 @@ std::vector<ChangedSignal> changed_where(const Trace &trace, Index index,
   if (index == 0) return {};
   const auto &names = trace.signal_names();
   const SignalStore &store = trace.store();
+  const auto &ids = trace.name_ids();
   return parallel_collect<ChangedSignal>(
       names.size(), 256, [&](uint64_t begin, uint64_t end, std::vector<ChangedSignal> &out) {
         for (size_t k = begin; k < end; ++k) {
           if (prefix && !names[k].starts_with(*prefix)) continue;
-          const auto id = trace.signal_id(names[k]);
-          if (!id) continue;
-          const ValueView before = store.peek(*id, index - 1), after = store.peek(*id, index);
+          const SignalId id = ids[k];
+          if (id == kNoSignal) continue;
+          const ValueView before = store.peek(id, index - 1), after = store.peek(id, index);
           if (!values_equal(before, after)) out.push_back({k, before, after});
         }
       });

@@ -87,7 +87,7 @@ ValueView decode_value(const uint8_t *&p) {
   return v;
 }
 
-size_t encoded_size(const uint8_t *p) {
+size_t detail::encoded_size_long(const uint8_t *p) {
   const uint8_t *q = p;
   decode_value(q);
   return static_cast<size_t>(q - p);

@@ -38,8 +38,14 @@ void encode_value(std::vector<uint8_t> &out, const ValueView &value);
 // Reads one encoded value at p and moves p past it. The view points into the bytes.
 ValueView decode_value(const uint8_t *&p);
 
+namespace detail {
+size_t encoded_size_long(const uint8_t *p);
+}
+
 // Length in bytes of the encoded value at p.
-size_t encoded_size(const uint8_t *p);
+inline size_t encoded_size(const uint8_t *p) {
+  return *p < kSmallIntLimit ? 1 : detail::encoded_size_long(p);
+}
 
 inline bool is_no_value(const uint8_t *p) {
   return *p == kNoValue;

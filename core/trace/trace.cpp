@@ -16,18 +16,26 @@ namespace {
 template <class Record> class RecordTrace : public Trace {
 public:
   explicit RecordTrace(Record r) : r_(std::move(r)) { r_.store.seal(); }
+  const std::vector<SignalId> &name_ids() const override { return ids_; }
   const std::vector<std::string> &signal_names() const override { return r_.signal_names; }
   const std::vector<std::string> &scopes() const override { return r_.scopes; }
   const std::vector<uint64_t> &timestamps() const override { return r_.timestamps; }
   const SignalStore &store() const override { return r_.store; }
 
 protected:
+  // Called by the derived constructor, once signal_id() works.
+  void index_names() {
+    ids_.reserve(r_.signal_names.size());
+    for (const std::string &n : r_.signal_names)
+      ids_.push_back(signal_id(n).value_or(kNoSignal));
+  }
   Record r_;
+  std::vector<SignalId> ids_;
 };
 
 class DataTrace final : public RecordTrace<TraceData> {
 public:
-  using RecordTrace::RecordTrace;
+  explicit DataTrace(TraceData r) : RecordTrace(std::move(r)) { index_names(); }
   std::optional<SignalId> signal_id(std::string_view name) const override {
     const SignalId *id = find_in(r_.name_to_id, name);
     return id ? std::optional<SignalId>(*id) : std::nullopt;
@@ -41,7 +49,7 @@ public:
 
 class VcdRecordTrace final : public RecordTrace<VcdTrace> {
 public:
-  using RecordTrace::RecordTrace;
+  explicit VcdRecordTrace(VcdTrace r) : RecordTrace(std::move(r)) { index_names(); }
   std::optional<SignalId> signal_id(std::string_view name) const override {
     const VcdVar *v = find_in(r_.vars, name);
     return v ? std::optional<SignalId>(v->id) : std::nullopt;

@@ -11,6 +11,8 @@
 
 namespace wavesift {
 
+inline constexpr SignalId kNoSignal = SIZE_MAX;
+
 class Trace {
 public:
   virtual ~Trace() = default;
@@ -20,6 +22,9 @@ public:
   virtual const std::vector<uint64_t> &timestamps() const = 0;
   virtual uint32_t signal_width(std::string_view name) const = 0;
   virtual std::optional<SignalId> signal_id(std::string_view name) const = 0;
+  // The id of every name of signal_names(), in the same order (kNoSignal where a reader left
+  // a name without one): queries that visit every signal use it instead of a lookup per name.
+  virtual const std::vector<SignalId> &name_ids() const = 0;
   // The value columns, for queries that scan with cursors.
   virtual const SignalStore &store() const = 0;
 
