@@ -48,15 +48,17 @@ inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t s
     c.cp_offset.push_back(offset);
   }
   uint64_t delta = c.records ? start - c.last_start : start;
-  uint8_t head[10];
-  size_t n = 0;
+  size_t n = 1;
+  for (uint64_t d = delta; d >= 0x80; d >>= 7)
+    ++n;
+  uint8_t *out = c.bytes.append(n + size);
   for (; delta >= 0x80; delta >>= 7)
-    head[n++] = static_cast<uint8_t>(delta) | 0x80;
-  head[n++] = static_cast<uint8_t>(delta);
-  c.bytes.resize(offset + n + size);
-  uint8_t *out = c.bytes.data() + offset;
-  std::memcpy(out, head, n);
-  std::memcpy(out + n, value, size);
+    *out++ = static_cast<uint8_t>(delta) | 0x80;
+  *out++ = static_cast<uint8_t>(delta);
+  if (size == 1)
+    *out = *value; // most values are one byte
+  else
+    std::memcpy(out, value, size);
   c.last_value_offset = offset + n;
   c.last_start = start;
   ++c.records;
@@ -86,8 +88,8 @@ inline void write(Column &c, uint64_t index, const uint8_t *value, size_t size) 
       return;
     }
     // The last run is exactly this position: replace its value in place.
-    c.bytes.resize(c.last_value_offset + size);
-    std::memcpy(c.bytes.data() + c.last_value_offset, value, size);
+    c.bytes.resize(c.last_value_offset);
+    std::memcpy(c.bytes.append(size), value, size);
     return;
   }
   // A write into the middle rebuilds the column; readers write in index order, so this is rare.

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "signal/byte_buffer.hpp"
 #include "signal/value.hpp"
 
 namespace wavesift {
@@ -22,7 +23,7 @@ using SignalId = size_t;
 using Index = size_t;
 
 struct Column {
-  std::vector<uint8_t> bytes;      // records: varint(start - previous start), encoded value
+  ByteBuffer bytes;                // records: varint(start - previous start), encoded value
   std::vector<uint64_t> cp_start;  // start index of every kBlock-th record
   std::vector<uint64_t> cp_offset; // its byte offset
   uint64_t length = 0;             // dense length
