@@ -230,11 +230,12 @@ Result<TraceData> from_file(const std::string &path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failed(errno);
   std::vector<uint8_t> bytes;
-  constexpr size_t kChunk = 1 << 20;
   for (;;) {
+    // Grow geometrically so that small files cost little and big ones are read in few calls.
     const size_t have = bytes.size();
-    bytes.resize(have + kChunk);
-    const ssize_t got = ::read(fd, bytes.data() + have, kChunk);
+    const size_t want = std::max<size_t>(64 * 1024, have);
+    bytes.resize(have + want);
+    const ssize_t got = ::read(fd, bytes.data() + have, want);
     if (got < 0) {
       if (errno == EINTR) {
         bytes.resize(have);
