@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the FSDB reader, and the same bytes to the value-block decoder
 // directly (the fuzzer rarely builds a zlib stream around a block by itself).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <algorithm>
 
 #include "trace/fsdb.hpp"
 #include "trace/fsdb_blocks.hpp"

@@ -21,7 +21,7 @@ using Bytes = std::span<const uint8_t>;
 
 // Header fields.
 constexpr size_t kMagicAt = 4;
-constexpr size_t kTableGateAt = 40;     // the block table is trusted only when this is small
+constexpr size_t kTableGateAt = 40; // the block table is trusted only when this is small
 constexpr uint32_t kTableGateMax = 84;
 constexpr size_t kBlockTableAt = 264;
 constexpr size_t kWidthTableAt = 272;
@@ -36,7 +36,9 @@ constexpr size_t kTableEntrySize = 12;
 constexpr size_t kMaxScannedStreams = 20;
 constexpr size_t kTailSize = 4096;
 
-uint16_t u16_at(Bytes b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+uint16_t u16_at(Bytes b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
 uint32_t u32_at(Bytes b, size_t at) {
   return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
          static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -129,7 +131,8 @@ void read_widths(Bytes b, uint64_t at, TraceData &t) {
   if (len > n - (at + 4)) return;
   const auto widths = read_width_table(b.subspan(at + 4, len), t.signal_names.size());
   if (!widths) return;
-  for (size_t k = 0; k < widths->size(); ++k) t.widths[t.signal_names[k]] = (*widths)[k];
+  for (size_t k = 0; k < widths->size(); ++k)
+    t.widths[t.signal_names[k]] = (*widths)[k];
 }
 
 } // namespace
@@ -155,10 +158,12 @@ TraceData parse_modern(Bytes b) {
     size_t index;
   };
   std::vector<BlockRef> blocks;
-  for (size_t k = 0; k < layout.entries.size(); ++k) blocks.push_back({true, k});
+  for (size_t k = 0; k < layout.entries.size(); ++k)
+    blocks.push_back({true, k});
 
   std::vector<uint64_t> table_offsets;
-  for (const TableEntry &e : layout.entries) table_offsets.push_back(e.offset);
+  for (const TableEntry &e : layout.entries)
+    table_offsets.push_back(e.offset);
   std::sort(table_offsets.begin(), table_offsets.end());
 
   std::vector<size_t> name_groups[3];
@@ -166,13 +171,18 @@ TraceData parse_modern(Bytes b) {
     // A stream the table points at is read through the table only.
     if (std::binary_search(table_offsets.begin(), table_offsets.end(), streams[k].pos)) continue;
     switch (classify(stream_flags(streams[k].bytes))) {
-    case StreamKind::Skip: break;
-    case StreamKind::NamesFirst: name_groups[0].push_back(k); break;
+    case StreamKind::Skip:
+      break;
+    case StreamKind::NamesFirst:
+      name_groups[0].push_back(k);
+      break;
     case StreamKind::NamesSecond:
       name_groups[1].push_back(k);
       blocks.push_back({false, k});
       break;
-    case StreamKind::NamesThird: name_groups[2].push_back(k); break;
+    case StreamKind::NamesThird:
+      name_groups[2].push_back(k);
+      break;
     case StreamKind::Values:
       if (layout.entries.empty()) blocks.push_back({false, k});
       break;
@@ -182,9 +192,11 @@ TraceData parse_modern(Bytes b) {
   TraceData t;
   for (const auto &group : name_groups)
     for (const size_t k : group)
-      for (std::string &name : extract_identifiers(streams[k].bytes)) add_name(t, std::move(name));
+      for (std::string &name : extract_identifiers(streams[k].bytes))
+        add_name(t, std::move(name));
   if (t.signal_names.empty() && n > kTailSize)
-    for (std::string &name : tail_names(b.subspan(n - kTailSize))) add_name(t, std::move(name));
+    for (std::string &name : tail_names(b.subspan(n - kTailSize)))
+      add_name(t, std::move(name));
 
   read_widths(b, layout.width_table, t);
 
@@ -226,7 +238,9 @@ Result<TraceData> from_bytes(Bytes b) {
 }
 
 Result<TraceData> from_file(const std::string &path) {
-  auto failed = [&](int err) { return Error{"Failed to read " + path + ": " + std::strerror(err)}; };
+  auto failed = [&](int err) {
+    return Error{"Failed to read " + path + ": " + std::strerror(err)};
+  };
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failed(errno);
   std::vector<uint8_t> bytes;

@@ -114,8 +114,7 @@ std::vector<uint8_t> read_start_list(Bytes b, size_t s, uint8_t z) {
       if (s + 2 < n && b[s + 2] == 0x38) break;
       add(b[s + 1]);
       s = skip_leb(b, s + 2);
-    } else if (c == 0xC1 && s + 3 < n && b[s + 1] == 0x21 && b[s + 2] == 0x00 &&
-               b[s + 3] == 0x00) {
+    } else if (c == 0xC1 && s + 3 < n && b[s + 1] == 0x21 && b[s + 2] == 0x00 && b[s + 3] == 0x00) {
       break;
     } else if (c >= 0x80) {
       s = skip_leb(b, s);
@@ -128,7 +127,9 @@ std::vector<uint8_t> read_start_list(Bytes b, size_t s, uint8_t z) {
   return list;
 }
 
-uint64_t saturating_add(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+uint64_t saturating_add(uint64_t a, uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
 
 enum class SourceKind : uint8_t { Start, M, Changes, Shifted, Clock };
 
@@ -152,7 +153,8 @@ Plan plan_of(const ValueBlock &b, size_t names) {
     plan.count = saturating_add(plan.count, count);
   };
   const size_t listed = b.start_list.size();
-  for (size_t k = 0; k < listed && k + 1 < names; ++k) add(k + 1, SourceKind::Start, k, 1);
+  for (size_t k = 0; k < listed && k + 1 < names; ++k)
+    add(k + 1, SourceKind::Start, k, 1);
   if (b.m != 0 && listed + 1 < names) add(listed + 1, SourceKind::M, 0, 1);
 
   const size_t n = b.changes.size();
@@ -165,19 +167,25 @@ Plan plan_of(const ValueBlock &b, size_t names) {
 
   if (b.clock && b.clock->half != 0) {
     uint64_t last = 0;
-    for (const TimeValue &c : b.changes) last = std::max(last, c.time);
+    for (const TimeValue &c : b.changes)
+      last = std::max(last, c.time);
     plan.clock_end = saturating_add(n == 0 ? 0 : last, 10);
     add(0, SourceKind::Clock, 0, plan.clock_end / b.clock->half + 1);
   }
   return plan;
 }
 
-void expand(const ValueBlock &b, const Plan &plan, const Source &src,
-            std::vector<TimeValue> &out) {
+void expand(const ValueBlock &b, const Plan &plan, const Source &src, std::vector<TimeValue> &out) {
   switch (src.kind) {
-  case SourceKind::Start: out.push_back({0, b.start_list[src.arg]}); break;
-  case SourceKind::M: out.push_back({b.t5, b.m}); break;
-  case SourceKind::Changes: out.insert(out.end(), b.changes.begin(), b.changes.end()); break;
+  case SourceKind::Start:
+    out.push_back({0, b.start_list[src.arg]});
+    break;
+  case SourceKind::M:
+    out.push_back({b.t5, b.m});
+    break;
+  case SourceKind::Changes:
+    out.insert(out.end(), b.changes.begin(), b.changes.end());
+    break;
   case SourceKind::Shifted: {
     const Shift s = b.shifts[src.arg];
     for (const TimeValue &c : b.changes)
@@ -216,7 +224,8 @@ std::optional<ValueBlock> parse_value_block(Bytes b) {
 
   uint64_t h[6];
   size_t count = 0;
-  for (size_t pos = 0; count < 6 && read_leb(b, p, pos, h[count]);) ++count;
+  for (size_t pos = 0; count < 6 && read_leb(b, p, pos, h[count]);)
+    ++count;
   ValueBlock out;
   if (count >= 4) out.limit = h[3] - 1;
   if (count >= 5) out.m = h[4];
@@ -279,12 +288,15 @@ std::vector<Change> block_changes(const ValueBlock &block, size_t names) {
   for (const Source &src : plan.sources) {
     run.clear();
     expand(block, plan, src, run);
-    for (const TimeValue &tv : run) out.push_back({src.id, tv.time, tv.value});
+    for (const TimeValue &tv : run)
+      out.push_back({src.id, tv.time, tv.value});
   }
   return out;
 }
 
-ValueTable::ValueTable() { times_.insert(0); }
+ValueTable::ValueTable() {
+  times_.insert(0);
+}
 
 bool ValueTable::add(const ValueBlock &block, size_t names) {
   Plan plan = plan_of(block, names);
@@ -294,7 +306,8 @@ bool ValueTable::add(const ValueBlock &block, size_t names) {
   // Signals are independent, so each signal's changes are applied together, in block order.
   std::stable_sort(plan.sources.begin(), plan.sources.end(),
                    [](const Source &a, const Source &b) { return a.id < b.id; });
-  const SignalId top = std::max<size_t>(names, plan.sources.empty() ? 0 : plan.sources.back().id + 1);
+  const SignalId top =
+      std::max<size_t>(names, plan.sources.empty() ? 0 : plan.sources.back().id + 1);
   if (columns_.size() < top) columns_.resize(top);
 
   std::set<uint64_t> added{0};
@@ -306,7 +319,8 @@ bool ValueTable::add(const ValueBlock &block, size_t names) {
     for (; i < plan.sources.size() && plan.sources[i].id == id; ++i)
       expand(block, plan, plan.sources[i], writes);
     written.clear();
-    for (const TimeValue &w : writes) written.push_back(w.time);
+    for (const TimeValue &w : writes)
+      written.push_back(w.time);
     std::sort(written.begin(), written.end());
     written.erase(std::unique(written.begin(), written.end()), written.end());
 
@@ -323,13 +337,16 @@ bool ValueTable::add(const ValueBlock &block, size_t names) {
       if (at == col.begin()) continue;
       kept.push_back({*next, std::prev(at)->second});
     }
-    for (const TimeValue &w : writes) col.insert_or_assign(w.time, w.value);
-    for (const TimeValue &k : kept) col.insert_or_assign(k.time, k.value);
+    for (const TimeValue &w : writes)
+      col.insert_or_assign(w.time, w.value);
+    for (const TimeValue &k : kept)
+      col.insert_or_assign(k.time, k.value);
     added.insert(written.begin(), written.end());
   }
   // Every named signal has a value from time 0 on once any block was read. Keys are never
   // removed, so signals given one by an earlier block need no second look.
-  for (SignalId id = defaulted_; id < names; ++id) columns_[id].emplace(0, 0);
+  for (SignalId id = defaulted_; id < names; ++id)
+    columns_[id].emplace(0, 0);
   defaulted_ = std::max(defaulted_, names);
   times_.insert(added.begin(), added.end());
   return true;
@@ -345,7 +362,8 @@ void ValueTable::finish(TraceData &out) const {
       out.store.set(id, static_cast<Index>(from - ts.begin()), ValueView::of_int(value));
     }
   }
-  for (Index i = 1; i < ts.size(); ++i) out.store.forward_fill(i);
+  for (Index i = 1; i < ts.size(); ++i)
+    out.store.forward_fill(i);
 }
 
 } // namespace wavesift::fsdb

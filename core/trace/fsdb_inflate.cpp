@@ -11,7 +11,9 @@ namespace {
 // zlib counts in 32-bit units; longer inputs are offered only up to that size. No bounded
 // inflate can need more, since 4 GiB of input always yields more than 4 MiB of output or an
 // error before it ends.
-uInt clamp_len(size_t n) { return static_cast<uInt>(std::min<size_t>(n, UINT_MAX)); }
+uInt clamp_len(size_t n) {
+  return static_cast<uInt>(std::min<size_t>(n, UINT_MAX));
+}
 
 } // namespace
 
@@ -44,10 +46,18 @@ OneShot Inflater::inflate_once(std::span<const uint8_t> in, size_t limit) {
   r.consumed = static_cast<size_t>(z.total_in);
   r.produced = static_cast<size_t>(z.total_out);
   switch (rc) {
-  case Z_STREAM_END: r.status = InflateStatus::Done; break;
-  case Z_OK: r.status = InflateStatus::Progress; break;
-  case Z_BUF_ERROR: r.status = InflateStatus::BufferError; break;
-  default: r.status = InflateStatus::Error; break;
+  case Z_STREAM_END:
+    r.status = InflateStatus::Done;
+    break;
+  case Z_OK:
+    r.status = InflateStatus::Progress;
+    break;
+  case Z_BUF_ERROR:
+    r.status = InflateStatus::BufferError;
+    break;
+  default:
+    r.status = InflateStatus::Error;
+    break;
   }
   return r;
 }
@@ -108,8 +118,8 @@ bool inflate_stream(std::span<const uint8_t> in,
 
 std::optional<std::vector<uint8_t>> inflate_all(std::span<const uint8_t> in) {
   std::vector<uint8_t> out;
-  const bool ok =
-      inflate_stream(in, [&](std::span<const uint8_t> c) { out.insert(out.end(), c.begin(), c.end()); });
+  const bool ok = inflate_stream(
+      in, [&](std::span<const uint8_t> c) { out.insert(out.end(), c.begin(), c.end()); });
   if (!ok) return std::nullopt;
   return out;
 }

@@ -6,9 +6,15 @@
 namespace wavesift::fsdb {
 namespace {
 
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool starts_like_name(char c) { return is_letter(c) || c == '_'; }
+bool is_letter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool starts_like_name(char c) {
+  return is_letter(c) || c == '_';
+}
 
 bool is_name_char(char c) {
   if (is_letter(c) || is_digit(c)) return true;
@@ -18,8 +24,10 @@ bool is_name_char(char c) {
   case ':':
   case '[':
   case ']':
-  case '_': return true;
-  default: return false;
+  case '_':
+    return true;
+  default:
+    return false;
   }
 }
 
@@ -35,7 +43,8 @@ bool segments_well_formed(std::string_view s) {
   size_t start = 0;
   for (;;) {
     const size_t dot = s.find('.', start);
-    const std::string_view seg = s.substr(start, dot == std::string_view::npos ? s.npos : dot - start);
+    const std::string_view seg =
+        s.substr(start, dot == std::string_view::npos ? s.npos : dot - start);
     if (seg.empty() || !starts_like_name(seg.front())) return false;
     if (dot == std::string_view::npos) return true;
     start = dot + 1;
@@ -86,7 +95,8 @@ std::vector<std::string> tail_names(std::span<const uint8_t> r) {
     for (;;) {
       if (j >= n || !printable(j)) break;
       size_t k = j;
-      while (k < n && printable(k)) ++k;
+      while (k < n && printable(k))
+        ++k;
       if (k == n) return out;
       if (r[k] != 0x00) {
         j = k;

@@ -22,7 +22,8 @@ template <class Fn> void for_each_terminated_run(std::span<const uint8_t> bytes,
       continue;
     }
     size_t q = p + 1;
-    while (q < n && bytes[q] >= 0x20 && bytes[q] <= 0x7E) ++q;
+    while (q < n && bytes[q] >= 0x20 && bytes[q] <= 0x7E)
+      ++q;
     if (q < n && bytes[q] == 0x00) fn(p, q - p);
     p = q + 1;
   }

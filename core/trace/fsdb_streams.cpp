@@ -53,8 +53,8 @@ StreamFlags stream_flags(std::span<const uint8_t> d) {
     f.tool_words = contains(text, "simv") || contains(text, ".log") || contains(text, "csrc");
   if (n >= 6 && !f.tool_words) f.tool_words = contains(text, "daidir");
   f.record_table = looks_like_record_table(d);
-  f.short_tail = n >= 3 && n <= 119 && d[n - 3] == 0x21 && d[n - 2] == 0x00 &&
-                 d[n - 1] == 0x00 && !f.tool_words;
+  f.short_tail = n >= 3 && n <= 119 && d[n - 3] == 0x21 && d[n - 2] == 0x00 && d[n - 1] == 0x00 &&
+                 !f.tool_words;
   f.end_value = (n >= 4 && u32_at(d, n - 4) == 0x21C1) ||
                 (n >= 8 && !f.tool_words && u32_at(d, n - 8) == 0x21C1);
   return f;
@@ -63,8 +63,7 @@ StreamFlags stream_flags(std::span<const uint8_t> d) {
 StreamKind classify(const StreamFlags &f) {
   if (f.tool_words || f.record_table) return StreamKind::Skip;
   if (f.marker) return f.name_runs > 5 ? StreamKind::NamesSecond : StreamKind::Values;
-  if (f.name_runs < 3)
-    return f.end_value && !f.short_tail ? StreamKind::Values : StreamKind::Skip;
+  if (f.name_runs < 3) return f.end_value && !f.short_tail ? StreamKind::Values : StreamKind::Skip;
   return f.name_runs > 10 ? StreamKind::NamesFirst : StreamKind::NamesThird;
 }
 

@@ -7,11 +7,16 @@ namespace wavesift::fsdb {
 uint32_t width_of_type(uint8_t code) {
   switch (code) {
   case 'C':
-  case 'D': return 8;
-  case 'j': return 2;
-  case 'x': return 16;
-  case '}': return 32;
-  default: return 1;
+  case 'D':
+    return 8;
+  case 'j':
+    return 2;
+  case 'x':
+    return 16;
+  case '}':
+    return 32;
+  default:
+    return 1;
   }
 }
 
@@ -59,9 +64,15 @@ private:
         pos_ += (code == 'C' || code == 'D') && pos_ + 4 < n ? 5 : 3;
         break;
       }
-      case 0x02: pos_ += 4; break;
-      case 0x21: stopped_ = true; return;
-      default: pos_ += 1; break;
+      case 0x02:
+        pos_ += 4;
+        break;
+      case 0x21:
+        stopped_ = true;
+        return;
+      default:
+        pos_ += 1;
+        break;
       }
     }
   }

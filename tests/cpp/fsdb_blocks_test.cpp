@@ -21,7 +21,9 @@ void put_leb(Bytes &out, uint64_t v) {
   out.push_back(static_cast<uint8_t>(v));
 }
 
-void put(Bytes &out, std::initializer_list<uint8_t> b) { out.insert(out.end(), b); }
+void put(Bytes &out, std::initializer_list<uint8_t> b) {
+  out.insert(out.end(), b);
+}
 
 const std::initializer_list<uint8_t> kHeaderMarker = {0x38, 0x43, 0x00, 0x04, 0x00, 0x08};
 const std::initializer_list<uint8_t> kStartMarker = {0x44, 0x00, 0x63, 0x00, 0x03, 0x08};
@@ -29,7 +31,8 @@ const std::initializer_list<uint8_t> kStartMarker = {0x44, 0x00, 0x63, 0x00, 0x0
 // header numbers, header marker, region, then (when given) the start-list marker and its bytes.
 Bytes block(std::vector<uint64_t> header, Bytes region, std::optional<Bytes> start = {}) {
   Bytes b;
-  for (uint64_t h : header) put_leb(b, h);
+  for (uint64_t h : header)
+    put_leb(b, h);
   put(b, kHeaderMarker);
   b.insert(b.end(), region.begin(), region.end());
   if (start) {
@@ -121,14 +124,14 @@ TEST(FsdbBlocks, RegionIsCutAtEndWords) {
 }
 
 TEST(FsdbBlocks, SkippedBlocks) {
-  EXPECT_FALSE(parse_value_block(Bytes{0x38, 0x43, 0, 4, 0, 8, 1}));      // under 8 bytes
-  EXPECT_FALSE(parse_value_block(Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));  // no markers
+  EXPECT_FALSE(parse_value_block(Bytes{0x38, 0x43, 0, 4, 0, 8, 1}));     // under 8 bytes
+  EXPECT_FALSE(parse_value_block(Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10})); // no markers
   // Header marker too close to the end is never seen as complete.
   EXPECT_FALSE(parse_value_block(Bytes{1, 2, 3, 0x38, 0x43, 0, 4, 0}));
   // Without the header marker, 0x21C1 lets four LEB128 numbers be the header; six bytes after
   // them are skipped, then the region starts.
-  const Bytes fallback = {0x81, 0x01, 2, 3, 4, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA,
-                          2,    7,    0xC1, 0x21, 0, 0};
+  const Bytes fallback = {0x81, 0x01, 2, 3, 4,    0xAA, 0xAA, 0xAA, 0xAA,
+                          0xAA, 0xAA, 2, 7, 0xC1, 0x21, 0,    0};
   const auto vb = parse_value_block(fallback);
   ASSERT_TRUE(vb);
   EXPECT_EQ(vb->limit, 3u);
@@ -172,8 +175,8 @@ TEST(FsdbBlocks, ChangesAssignSignals) {
   const Bytes b = block({0, 0, 0, 0, 9, 1}, {1, 3, 0x82, 0, 0x41, 0}, Bytes{0x15, 0x16, 0, 0, 0});
   const auto vb = parse_value_block(b);
   ASSERT_TRUE(vb);
-  EXPECT_EQ(block_changes(*vb, 7), (Changes{{1, 0, 0x15}, {2, 0, 0x16}, {3, 10, 9}, {4, 10, 3},
-                                            {5, 12, 3}, {6, 11, 1}}));
+  EXPECT_EQ(block_changes(*vb, 7),
+            (Changes{{1, 0, 0x15}, {2, 0, 0x16}, {3, 10, 9}, {4, 10, 3}, {5, 12, 3}, {6, 11, 1}}));
   // Fewer names: ids at or past the count are dropped; the change list goes to the last
   // name, and shifts find no signal left.
   EXPECT_EQ(block_changes(*vb, 3), (Changes{{1, 0, 0x15}, {2, 0, 0x16}, {2, 10, 3}}));
@@ -229,7 +232,8 @@ struct DenseModel {
 
   void add(const std::vector<Change> &changes, size_t names) {
     std::vector<uint64_t> ts{0};
-    for (const Change &c : changes) ts.push_back(c.time);
+    for (const Change &c : changes)
+      ts.push_back(c.time);
     std::sort(ts.begin(), ts.end());
     ts.erase(std::unique(ts.begin(), ts.end()), ts.end());
     for (uint64_t t : ts) {
@@ -238,7 +242,8 @@ struct DenseModel {
       const size_t at = static_cast<size_t>(it - times.begin());
       times.insert(it, t);
       for (auto &[id, col] : cols)
-        if (at < col.size()) col.insert(col.begin() + static_cast<std::ptrdiff_t>(at), std::nullopt);
+        if (at < col.size())
+          col.insert(col.begin() + static_cast<std::ptrdiff_t>(at), std::nullopt);
     }
     auto set = [&](SignalId id, size_t at, uint64_t v) {
       auto &col = cols[id];
@@ -246,15 +251,16 @@ struct DenseModel {
       col[at] = v;
     };
     for (const Change &c : changes) {
-      const size_t at = static_cast<size_t>(
-          std::lower_bound(times.begin(), times.end(), c.time) - times.begin());
+      const size_t at =
+          static_cast<size_t>(std::lower_bound(times.begin(), times.end(), c.time) - times.begin());
       set(c.id, at, c.value);
     }
     for (SignalId id = 0; id < names; ++id)
       if (cols[id].empty() || !cols[id][0]) set(id, 0, 0);
     for (size_t n = 1; n < times.size(); ++n)
       for (auto &[id, col] : cols)
-        if (n - 1 < col.size() && col[n - 1] && (n >= col.size() || !col[n])) set(id, n, *col[n - 1]);
+        if (n - 1 < col.size() && col[n - 1] && (n >= col.size() || !col[n]))
+          set(id, n, *col[n - 1]);
   }
 };
 
@@ -300,7 +306,8 @@ TEST(FsdbBlocks, LaterBlockInsertingEarlierTimesKeepsValuesAtTheirTimes) {
   EXPECT_EQ(t.timestamps, (std::vector<uint64_t>{0, 10, 20, 30, 40}));
   auto col = [&](SignalId id) {
     std::vector<uint64_t> v;
-    for (size_t i = 0; i < t.timestamps.size(); ++i) v.push_back(*to_u64(t.store.get(id, i)));
+    for (size_t i = 0; i < t.timestamps.size(); ++i)
+      v.push_back(*to_u64(t.store.get(id, i)));
     return v;
   };
   // Block 2 and 3 write signal 0 (no start list, no m: g = 0).
@@ -325,12 +332,14 @@ TEST(FsdbBlocks, TableMatchesTheDenseModelOnRandomBlocks) {
     for (int k = 0; k < blocks; ++k) {
       ValueBlock b;
       b.separators = pick(2);
-      for (uint64_t s = pick(3); s > 0; --s) b.start_list.push_back(static_cast<uint8_t>(pick(4)));
+      for (uint64_t s = pick(3); s > 0; --s)
+        b.start_list.push_back(static_cast<uint8_t>(pick(4)));
       if (pick(3) == 0) {
         b.m = 1 + pick(3);
         b.t5 = pick(60);
       }
-      for (uint64_t c = pick(6); c > 0; --c) b.changes.push_back({pick(60), pick(3)});
+      for (uint64_t c = pick(6); c > 0; --c)
+        b.changes.push_back({pick(60), pick(3)});
       for (uint64_t s = pick(3); s > 0; --s)
         b.shifts.push_back({static_cast<uint8_t>(pick(2)), static_cast<uint8_t>(pick(12))});
       if (pick(3) == 0) b.clock = Clock{pick(25), static_cast<uint8_t>(pick(2))};
@@ -351,7 +360,8 @@ TEST(FsdbBlocks, EveryNamedSignalStartsAtZero) {
   TraceData t;
   table.finish(t);
   EXPECT_EQ(t.timestamps, (std::vector<uint64_t>{0}));
-  for (SignalId id = 0; id < 3; ++id) EXPECT_EQ(t.store.get(id, 0), SignalValue::of_int(0));
+  for (SignalId id = 0; id < 3; ++id)
+    EXPECT_EQ(t.store.get(id, 0), SignalValue::of_int(0));
   EXPECT_FALSE(t.store.has_column(3));
 }
 

@@ -18,11 +18,14 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Strings = std::vector<std::string>;
 
-Bytes text(std::string_view s) { return {s.begin(), s.end()}; }
+Bytes text(std::string_view s) {
+  return {s.begin(), s.end()};
+}
 
 Bytes cat(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
+  for (const Bytes &p : parts)
+    out.insert(out.end(), p.begin(), p.end());
   return out;
 }
 
@@ -31,19 +34,23 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 Bytes zlib(const Bytes &data, int level = 6) {
   uLongf size = compressBound(static_cast<uLong>(data.size()));
   Bytes out(size);
-  EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), level), Z_OK);
+  EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), level),
+            Z_OK);
   out.resize(size);
   return out;
 }
 
 void put_u16(Bytes &b, size_t at, uint16_t v) {
-  for (int k = 0; k < 2; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  for (int k = 0; k < 2; ++k)
+    b[at + k] = static_cast<uint8_t>(v >> (8 * k));
 }
 void put_u32(Bytes &b, size_t at, uint32_t v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  for (int k = 0; k < 4; ++k)
+    b[at + k] = static_cast<uint8_t>(v >> (8 * k));
 }
 void put_u64(Bytes &b, size_t at, uint64_t v) {
-  for (int k = 0; k < 8; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  for (int k = 0; k < 8; ++k)
+    b[at + k] = static_cast<uint8_t>(v >> (8 * k));
 }
 
 // A newer-layout file: a zeroed 400-byte header with the magic; parts are appended after it.
@@ -51,7 +58,8 @@ struct NewerFile {
   Bytes b = Bytes(400, 0);
   NewerFile() { put_u32be(4, kNewerMagic); }
   void put_u32be(size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (24 - 8 * k));
+    for (int k = 0; k < 4; ++k)
+      b[at + k] = static_cast<uint8_t>(v >> (24 - 8 * k));
   }
   size_t append(const Bytes &part) {
     const size_t at = b.size();
@@ -93,14 +101,17 @@ Bytes names_blob(const Strings &names) {
 // Eleven names of at least three bytes: a first-group name table.
 Strings many_names(const std::string &prefix, int count = 11) {
   Strings out;
-  for (int k = 0; k < count; ++k) out.push_back(prefix + ".sig" + std::to_string(k));
+  for (int k = 0; k < count; ++k)
+    out.push_back(prefix + ".sig" + std::to_string(k));
   return out;
 }
 
 const Bytes kHeaderMarker = {0x38, 0x43, 0x00, 0x04, 0x00, 0x08};
 
 // A value block: no header numbers, the header marker, then the region.
-Bytes value_block(const Bytes &region) { return cat({kHeaderMarker, region}); }
+Bytes value_block(const Bytes &region) {
+  return cat({kHeaderMarker, region});
+}
 
 std::vector<uint64_t> column(const TraceData &t, const std::string &name) {
   std::vector<uint64_t> out;
@@ -125,7 +136,7 @@ TEST(FsdbInflate, OneAttempt) {
 
   EXPECT_FALSE(try_zlib_decompress(Bytes{0x78}));
   EXPECT_FALSE(try_zlib_decompress(Bytes{0x78, 0x9C, 0xFF, 0xFF, 0xFF})); // bad deflate data
-  EXPECT_FALSE(try_zlib_decompress(zlib({})));                           // inflates to nothing
+  EXPECT_FALSE(try_zlib_decompress(zlib({})));                            // inflates to nothing
 
   // Cut short: the first attempt cannot finish, the second gives what was there.
   const Bytes big = Bytes(5000, 'a');
@@ -184,13 +195,15 @@ TEST(FsdbStreams, Flags) {
 
   // Record tables: 0x01 every three bytes with a type byte two later, six times.
   Bytes tagged;
-  for (int k = 0; k < 6; ++k) tagged = cat({tagged, {0x01, 0x00, 0x41}});
+  for (int k = 0; k < 6; ++k)
+    tagged = cat({tagged, {0x01, 0x00, 0x41}});
   EXPECT_TRUE(stream_flags(tagged).record_table);
   tagged.resize(15);
   EXPECT_FALSE(stream_flags(tagged).record_table); // five are not enough
   // ... or small words from offset 8.
   Bytes words(40, 0x55);
-  for (size_t at : {8, 12, 16, 20}) put_u32(words, at, 99 | 0xFF000000u);
+  for (size_t at : {8, 12, 16, 20})
+    put_u32(words, at, 99 | 0xFF000000u);
   EXPECT_TRUE(stream_flags(words).record_table);
   put_u32(words, 20, 100);
   EXPECT_FALSE(stream_flags(words).record_table);
@@ -222,15 +235,16 @@ TEST(FsdbStreams, Classify) {
       {flags(false, 10, false, false, false, false), StreamKind::NamesThird},
       {flags(false, 11, false, false, false, false), StreamKind::NamesFirst},
   };
-  for (const Case &c : cases) EXPECT_EQ(classify(c.f), c.kind);
+  for (const Case &c : cases)
+    EXPECT_EQ(classify(c.f), c.kind);
 }
 
 // ---- width records ----
 
 TEST(FsdbWidths, Records) {
   // 01 xx code per name; 'C'/'D' records are five bytes long; 02 skips four; 21 stops.
-  const Bytes records = {0x01, 0, 'x', 0x01, 0, 'C', 0x01, 0x01, 0x01, 0, 'j', 0x02, 0x01,
-                         0x01, 0x01, 0x09, 0x01, 0, '}', 0x01, 0, 'q', 0x21, 0x01, 0, 'x'};
+  const Bytes records = {0x01, 0,    'x',  0x01, 0, 'C', 0x01, 0x01, 0x01, 0,    'j',  0x02, 0x01,
+                         0x01, 0x01, 0x09, 0x01, 0, '}', 0x01, 0,    'q',  0x21, 0x01, 0,    'x'};
   EXPECT_EQ(read_width_table(zlib(records), 10), (std::vector<uint32_t>{16, 8, 2, 32, 1}));
   EXPECT_EQ(read_width_table(zlib(records), 2), (std::vector<uint32_t>{16, 8}));
   // A record cut by the end of the data stops the walk; a 'D' near the end moves by three.
@@ -238,7 +252,8 @@ TEST(FsdbWidths, Records) {
   EXPECT_FALSE(read_width_table(Bytes{0x78, 0x9C, 1, 2}, 3));
   // Records spread over many inflated chunks still line up.
   Bytes many;
-  for (int k = 0; k < 70000; ++k) many.insert(many.end(), {0x02, 9, 9, 9});
+  for (int k = 0; k < 70000; ++k)
+    many.insert(many.end(), {0x02, 9, 9, 9});
   many = cat({many, {0x01, 0, 'x', 0x01, 0, 'C', 1, 1, 0x01, 0, 'j'}});
   EXPECT_EQ(read_width_table(zlib(many), 3), (std::vector<uint32_t>{16, 8, 2}));
 }
@@ -293,17 +308,20 @@ TEST(FsdbReader, NameGroupsInOrder) {
   NewerFile f;
   f.append(zlib(names_blob({"c.one", "c.two", "c.three"}), 1));
   // The second group: a value-block marker and more than five names.
-  f.append(zlib(cat({value_block({2, 0x55, 0xFF, 0xFF, 0xFF, 0xFF}), names_blob(many_names("b", 6))}),
-                2));
+  f.append(zlib(
+      cat({value_block({2, 0x55, 0xFF, 0xFF, 0xFF, 0xFF}), names_blob(many_names("b", 6))}), 2));
   f.append(zlib(names_blob(many_names("a")), 9));
   f.append(zlib(cat({names_blob({"p.in", "p.out", "p.io"}), text("/x/simv")}))); // tool words
   const TraceData t = parse_modern(f.b);
   Strings want = many_names("a");
-  for (auto &n : many_names("b", 6)) want.push_back(n);
-  for (auto &n : Strings{"c.one", "c.two", "c.three"}) want.push_back(n);
+  for (auto &n : many_names("b", 6))
+    want.push_back(n);
+  for (auto &n : Strings{"c.one", "c.two", "c.three"})
+    want.push_back(n);
   EXPECT_EQ(t.signal_names, want);
   EXPECT_EQ(t.scopes, (Strings{"a", "b", "c"}));
-  for (const auto &n : want) EXPECT_EQ(t.widths.at(n), 1u);
+  for (const auto &n : want)
+    EXPECT_EQ(t.widths.at(n), 1u);
   // The second group's stream is also a value block: signal 0 takes 0x55 at 15, the others
   // hold 0 from time 0.
   EXPECT_EQ(t.timestamps, (std::vector<uint64_t>{0, 15}));
@@ -455,8 +473,8 @@ TEST(FsdbReader, WidthTableBounds) {
     return std::vector<uint32_t>{t.widths.at("top.x"), t.widths.at("top.y"), t.widths.at("top.z")};
   };
   EXPECT_EQ(widths(0, false, 0), (std::vector<uint32_t>{16, 32, 1}));
-  EXPECT_EQ(widths(0, false, 1), (std::vector<uint32_t>{1, 1, 1})); // length past the end
-  EXPECT_EQ(widths(0, true, 0), (std::vector<uint32_t>{1, 1, 1}));  // does not inflate
+  EXPECT_EQ(widths(0, false, 1), (std::vector<uint32_t>{1, 1, 1}));  // length past the end
+  EXPECT_EQ(widths(0, true, 0), (std::vector<uint32_t>{1, 1, 1}));   // does not inflate
   EXPECT_EQ(widths(85, false, 0), (std::vector<uint32_t>{1, 1, 1})); // gate closed
 }
 
