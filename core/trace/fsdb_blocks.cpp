@@ -310,7 +310,7 @@ bool ValueTable::add(const ValueBlock &block, size_t names) {
       std::max<size_t>(names, plan.sources.empty() ? 0 : plan.sources.back().id + 1);
   if (columns_.size() < top) columns_.resize(top);
 
-  std::set<uint64_t> added{0};
+  std::vector<uint64_t> added{0};
   std::vector<TimeValue> writes, kept;
   std::vector<uint64_t> written;
   for (size_t i = 0; i < plan.sources.size();) {
@@ -341,13 +341,15 @@ bool ValueTable::add(const ValueBlock &block, size_t names) {
       col.insert_or_assign(w.time, w.value);
     for (const TimeValue &k : kept)
       col.insert_or_assign(k.time, k.value);
-    added.insert(written.begin(), written.end());
+    added.insert(added.end(), written.begin(), written.end());
   }
   // Every named signal has a value from time 0 on once any block was read. Keys are never
   // removed, so signals given one by an earlier block need no second look.
   for (SignalId id = defaulted_; id < names; ++id)
     columns_[id].emplace(0, 0);
   defaulted_ = std::max(defaulted_, names);
+  std::sort(added.begin(), added.end());
+  added.erase(std::unique(added.begin(), added.end()), added.end());
   times_.insert(added.begin(), added.end());
   return true;
 }
