@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "trace/fsdb.hpp"
@@ -16,7 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   auto result = fsdb::from_bytes(bytes);
   if (result.ok()) {
     const TraceData &t = result.value();
-    if (t.timestamps.empty() || !std::is_sorted(t.timestamps.begin(), t.timestamps.end()))
+    // Times are distinct and ascending, and start at 0.
+    if (t.timestamps.empty() || t.timestamps[0] != 0 ||
+        std::adjacent_find(t.timestamps.begin(), t.timestamps.end(), std::greater_equal<>()) !=
+            t.timestamps.end())
       __builtin_trap();
     if (t.signal_names.size() != t.name_to_id.size() || t.widths.size() != t.name_to_id.size())
       __builtin_trap();
