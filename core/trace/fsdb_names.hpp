@@ -41,10 +41,6 @@ std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes);
 // Every proper dotted prefix of every name, each once, in ascending byte order.
 std::vector<std::string> derive_scopes(const std::vector<std::string> &names);
 
-} // namespace wavesift::fsdb
-
-namespace wavesift::fsdb {
-
 // Names from the end of a file whose name tables were not found: sequences of NUL-terminated
 // strings that follow a 0x02 byte and begin with a letter. A sequence right after a 0x04 byte
 // is passed over, and a string ends the whole scan when the range ends inside it. Strings are
