@@ -26,10 +26,10 @@ struct TrnFile {
   std::vector<TrnEvent> events; // in the order gathered; later ones win
 };
 
-// Events one file may gather: a base plus eight per file byte. Only the toggle pattern can
-// claim more changes than the file has bits; a file that would exceed this is decoded up to
-// the block that would.
-constexpr uint64_t kEventBudgetBase = uint64_t{1} << 20;
+// Events one file may gather: a base plus eight per file byte (one per bit). Only the toggle
+// pattern can claim more changes than the file has bits, from a 32-bit count; a file that
+// would exceed this is decoded up to the step that would.
+constexpr uint64_t kEventBudgetBase = uint64_t{1} << 16;
 uint64_t event_budget(size_t file_size);
 
 // Decodes one file for a design of `names` signals (ids 0 .. names - 1). Nothing when the

@@ -413,6 +413,36 @@ TEST(ShmTrn, HeadersSharingOneLargeAreaStayFast) {
   EXPECT_LT(took, std::chrono::seconds(5));
 }
 
+Bytes from_hex(std::string_view hex) {
+  Bytes out;
+  for (size_t k = 0; k + 1 < hex.size(); k += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(k, 2)), nullptr, 16)));
+  return out;
+}
+
+TEST(ShmTrn, FuzzRegressions) {
+  // Inputs the fuzzer found; the first byte is the number of names, the rest the file.
+  const char *const inputs[] = {
+      // Toggles of 150 million changes: used to gather a million events and take seconds.
+      "02a19511bf0000000000000000000000000000000000000000001b2200000000000003e80000000009000000"
+      "0000000100602001202b726100000060000061080000080000000000000000000300000025000000610000"
+      "006000000061000000000800000000",
+  };
+  for (const char *hex : inputs) {
+    const Bytes input = from_hex(hex);
+    const size_t names = input[0];
+    const Bytes file(input.begin() + 1, input.end());
+    const auto d = decode_trn(file, names);
+    ASSERT_TRUE(d);
+    EXPECT_LE(d->events.size(), event_budget(file.size()));
+    for (const TrnEvent &e : d->events)
+      EXPECT_LT(e.id, names);
+    TraceData t;
+    write_transitions(std::span(&*d, 1), names, t);
+    EXPECT_EQ(t.timestamps, d->times);
+  }
+}
+
 TEST(ShmTrn, SeveralFilesShareOneTimeAxis) {
   // File A: toggles at 250, 500, 750 of T = 1000. File B: level high at 0, one toggle at
   // 300 of T = 600. Each value stays at its own time; at time 0 the later file wins.
