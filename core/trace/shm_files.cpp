@@ -1,0 +1,107 @@
+#include "trace/shm_files.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "util/text.hpp"
+
+namespace wavesift::shm {
+namespace fs = std::filesystem;
+namespace {
+
+std::string ascii_lower(std::string_view s) {
+  std::string out(s);
+  for (char &c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool ends_with(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+bool is_directory(const std::string &path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool path_exists(const fs::path &p) {
+  std::error_code ec;
+  return fs::exists(p, ec);
+}
+
+Result<DatabaseFiles> from_directory(const std::string &path) {
+  const Error none{"No .dsn/.trn in " + path};
+  DatabaseFiles files;
+  std::error_code ec;
+  fs::directory_iterator it(path, ec);
+  if (ec) return none;
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    const std::string name = ascii_lower(it->path().filename().native());
+    if (name.size() <= 3) continue;
+    // Several .dsn files: the last one listed is used.
+    if (ends_with(name, ".dsn"))
+      files.dsn = it->path().native();
+    else if (ends_with(name, ".trn"))
+      files.trn.push_back(it->path().native());
+  }
+  if (ec) return none;
+  if (!files.dsn && files.trn.empty()) return none;
+  std::sort(files.trn.begin(), files.trn.end());
+  return files;
+}
+
+} // namespace
+
+Result<DatabaseFiles> resolve_database(const std::string &path) {
+  if (is_directory(path)) return from_directory(path);
+
+  const fs::path p(path);
+  std::string ext = p.extension().native();
+  if (!ext.empty()) ext.erase(0, 1); // the leading '.'
+  ext = text::valid_utf8(ext) ? ascii_lower(ext) : std::string();
+
+  DatabaseFiles files;
+  if (ext == "trn") {
+    files.trn.push_back(path);
+    const fs::path dsn = fs::path(p).replace_extension("dsn");
+    if (path_exists(dsn)) files.dsn = dsn.native();
+  } else {
+    files.dsn = path;
+    if (ext == "dsn") {
+      const fs::path trn = fs::path(p).replace_extension("trn");
+      if (path_exists(trn)) files.trn.push_back(trn.native());
+    }
+  }
+  return files;
+}
+
+Result<std::vector<uint8_t>> read_whole_file(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Error{std::strerror(errno)};
+  std::vector<uint8_t> data;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  uint8_t buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return Error{std::strerror(err)};
+    }
+    if (n == 0) break;
+    data.insert(data.end(), buffer, buffer + n);
+  }
+  ::close(fd);
+  return data;
+}
+
+} // namespace wavesift::shm
