@@ -1,18 +1,16 @@
 #include "trace/fsdb.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 #include "trace/fsdb_blocks.hpp"
 #include "trace/fsdb_inflate.hpp"
 #include "trace/fsdb_names.hpp"
 #include "trace/fsdb_streams.hpp"
 #include "trace/fsdb_widths.hpp"
+#include "util/read_file.hpp"
 
 namespace wavesift::fsdb {
 namespace {
@@ -238,32 +236,9 @@ Result<TraceData> from_bytes(Bytes b) {
 }
 
 Result<TraceData> from_file(const std::string &path) {
-  auto failed = [&](int err) {
-    return Error{"Failed to read " + path + ": " + std::strerror(err)};
-  };
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failed(errno);
-  std::vector<uint8_t> bytes;
-  for (;;) {
-    // Grow geometrically so that small files cost little and big ones are read in few calls.
-    const size_t have = bytes.size();
-    const size_t want = std::max<size_t>(64 * 1024, have);
-    bytes.resize(have + want);
-    const ssize_t got = ::read(fd, bytes.data() + have, want);
-    if (got < 0) {
-      if (errno == EINTR) {
-        bytes.resize(have);
-        continue;
-      }
-      const int err = errno;
-      ::close(fd);
-      return failed(err);
-    }
-    bytes.resize(have + static_cast<size_t>(got));
-    if (got == 0) break;
-  }
-  ::close(fd);
-  return from_bytes(bytes);
+  auto bytes = read_file(path);
+  if (!bytes.ok()) return Error{bytes.error()};
+  return from_bytes(bytes.value());
 }
 
 } // namespace wavesift::fsdb

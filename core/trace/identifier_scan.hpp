@@ -27,6 +27,13 @@ constexpr bool is_ascii_letter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The VPD and WLF name rule for a NUL-terminated candidate: at least two characters, none of
+// '/', '{', '(' or '@', and every '.'-separated segment non-empty and starting with a letter
+// or '_'.
+bool is_identifier(std::string_view candidate);
+// The names in a byte range by that rule, in order of appearance, repeats included.
+std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes);
+
 // Scope paths are held in full, so a name of n dots costs O(n^2) bytes of scopes; this bound on
 // their total keeps a crafted file from turning that into unbounded memory. No real design
 // comes near it.

@@ -3,6 +3,7 @@
 #include "trace/shm_dsn.hpp"
 #include "trace/shm_files.hpp"
 #include "trace/shm_trn.hpp"
+#include "util/read_file.hpp"
 
 namespace wavesift::shm {
 
@@ -12,7 +13,7 @@ Result<TraceData> from_file(const std::string &path) {
 
   TraceData record;
   if (const auto &dsn_path = files.value().dsn) {
-    Result<std::vector<uint8_t>> bytes = read_whole_file(*dsn_path);
+    Result<std::vector<uint8_t>> bytes = read_file_bytes(*dsn_path);
     if (!bytes.ok()) return Error{"DSN: " + bytes.error()};
     Result<Design> design = parse_dsn(bytes.value());
     if (!design.ok()) return Error{design.error()};
@@ -28,7 +29,7 @@ Result<TraceData> from_file(const std::string &path) {
   std::vector<TrnFile> decoded;
   for (const std::string &trn : files.value().trn) {
     // An unreadable or unrecognised transition file is skipped, not reported.
-    Result<std::vector<uint8_t>> bytes = read_whole_file(trn);
+    Result<std::vector<uint8_t>> bytes = read_file_bytes(trn);
     if (!bytes.ok()) continue;
     if (auto file = decode_trn(bytes.value(), names)) decoded.push_back(std::move(*file));
   }

@@ -82,26 +82,4 @@ Result<DatabaseFiles> resolve_database(const std::string &path) {
   return files;
 }
 
-Result<std::vector<uint8_t>> read_whole_file(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Error{std::strerror(errno)};
-  std::vector<uint8_t> data;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
-  uint8_t buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int err = errno;
-      ::close(fd);
-      return Error{std::strerror(err)};
-    }
-    if (n == 0) break;
-    data.insert(data.end(), buffer, buffer + n);
-  }
-  ::close(fd);
-  return data;
-}
-
 } // namespace wavesift::shm

@@ -1,5 +1,5 @@
 #pragma once
-// Finding the files of an SHM database and reading them whole.
+// Finding the files of an SHM database.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,8 +17,5 @@ struct DatabaseFiles {
 // A directory, a .dsn file (its sibling .trn is used if present), a .trn file (its sibling
 // .dsn likewise), or any other path, which is taken as the .dsn file.
 Result<DatabaseFiles> resolve_database(const std::string &path);
-
-// The whole file, or the system's description of why it could not be read.
-Result<std::vector<uint8_t>> read_whole_file(const std::string &path);
 
 } // namespace wavesift::shm

@@ -61,30 +61,6 @@ void add_name(TraceData &t, std::string_view name) {
 
 } // namespace
 
-bool is_identifier(std::string_view s) {
-  if (s.size() < 2) return false;
-  bool segment_start = true;
-  for (const char c : s) {
-    if (c == '/' || c == '{' || c == '(' || c == '@') return false;
-    if (c == '.') {
-      if (segment_start) return false; // empty segment
-      segment_start = true;
-      continue;
-    }
-    if (segment_start && !is_ascii_letter(c) && c != '_') return false;
-    segment_start = false;
-  }
-  return !segment_start; // a trailing '.' leaves an empty last segment
-}
-
-std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes) {
-  std::vector<std::string> out;
-  size_t pos = 0;
-  while (const auto run = next_terminated_run(bytes, pos))
-    if (is_identifier(*run)) out.emplace_back(*run);
-  return out;
-}
-
 Result<TraceData> from_bytes(std::span<const uint8_t> bytes) {
   if (bytes.size() < kMinSize) return Error{"VPD file too small"};
   if (const uint32_t magic = le32(bytes, 0); magic != kMagic) {

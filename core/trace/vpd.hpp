@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "trace/identifier_scan.hpp"
 #include "trace/records.hpp"
 #include "util/result.hpp"
 
@@ -17,9 +18,8 @@ Result<TraceData> from_file(const std::string &path);
 // The same, from the file's bytes already in memory.
 Result<TraceData> from_bytes(std::span<const uint8_t> bytes);
 
-// Whether a NUL-terminated candidate run is taken as a signal name.
-bool is_identifier(std::string_view candidate);
-// The names in a byte range, in order of appearance, repeats included.
-std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes);
+// VPD and WLF share one name rule.
+using wavesift::extract_identifiers;
+using wavesift::is_identifier;
 
 } // namespace wavesift::vpd

@@ -101,30 +101,6 @@ std::string read_lpstr(std::span<const uint8_t> page, size_t &pos) {
   return std::string(text.begin(), text.end());
 }
 
-bool is_identifier(std::string_view s) {
-  if (s.size() < 2) return false;
-  bool segment_start = true;
-  for (const char c : s) {
-    if (c == '/' || c == '{' || c == '(' || c == '@') return false;
-    if (c == '.') {
-      if (segment_start) return false; // empty segment
-      segment_start = true;
-      continue;
-    }
-    if (segment_start && !is_ascii_letter(c) && c != '_') return false;
-    segment_start = false;
-  }
-  return !segment_start; // a trailing '.' leaves an empty last segment
-}
-
-std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes) {
-  std::vector<std::string> out;
-  size_t pos = 0;
-  while (const auto run = next_terminated_run(bytes, pos))
-    if (is_identifier(*run)) out.emplace_back(*run);
-  return out;
-}
-
 Result<TraceData> from_bytes(std::span<const uint8_t> bytes) {
   if (bytes.size() < kPageSize) return Error{"WLF file too small (< 1 page)"};
   const size_t pages = bytes.size() / kPageSize;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "trace/identifier_scan.hpp"
 #include "trace/records.hpp"
 #include "util/result.hpp"
 
@@ -24,9 +25,8 @@ Result<TraceData> from_bytes(std::span<const uint8_t> bytes);
 // the empty string when there is none. `page` is the header page (kPageSize bytes or fewer).
 std::string read_lpstr(std::span<const uint8_t> page, size_t &pos);
 
-// Whether a NUL-terminated candidate run is taken as a signal name.
-bool is_identifier(std::string_view candidate);
-// The names in a byte range, in order of appearance, repeats included.
-std::vector<std::string> extract_identifiers(std::span<const uint8_t> bytes);
+// VPD and WLF share one name rule.
+using wavesift::extract_identifiers;
+using wavesift::is_identifier;
 
 } // namespace wavesift::wlf

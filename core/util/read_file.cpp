@@ -9,15 +9,15 @@
 namespace wavesift {
 namespace {
 
-Error failure(const std::string &path, int err) {
-  return Error{"Failed to read " + path + ": " + std::strerror(err)};
+Error failure(int err) {
+  return Error{std::strerror(err)};
 }
 
 } // namespace
 
-Result<std::vector<uint8_t>> read_file(const std::string &path) {
+Result<std::vector<uint8_t>> read_file_bytes(const std::string &path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failure(path, errno);
+  if (fd < 0) return failure(errno);
 
   // The size from fstat only sizes the first buffer; the read loop runs to end of file, so a
   // file that grows, shrinks or reports size 0 (procfs) is still read as it is.
@@ -34,13 +34,19 @@ Result<std::vector<uint8_t>> read_file(const std::string &path) {
     if (n < 0) {
       const int err = errno;
       ::close(fd);
-      return failure(path, err);
+      return failure(err);
     }
     if (n == 0) break;
     used += static_cast<size_t>(n);
   }
   ::close(fd);
   bytes.resize(used);
+  return bytes;
+}
+
+Result<std::vector<uint8_t>> read_file(const std::string &path) {
+  auto bytes = read_file_bytes(path);
+  if (!bytes.ok()) return Error{"Failed to read " + path + ": " + bytes.error()};
   return bytes;
 }
 

@@ -14,7 +14,8 @@ def test_path_must_be_str(loader):
 
 
 @pytest.mark.parametrize("loader, prefix", [
-    ("from_vpd", "Failed to read "), ("from_wlf", "Failed to read ")])
+    ("from_fsdb", "Failed to read "), ("from_vpd", "Failed to read "),
+    ("from_wlf", "Failed to read ")])
 def test_missing_file(tmp_path, loader, prefix):
     path = str(tmp_path / "missing")
     with pytest.raises(ValueError) as info:
@@ -43,3 +44,25 @@ def test_vpd_checks(tmp_path):
     with pytest.raises(ValueError) as info:
         PyTrace.from_vpd(str(wrong))
     assert str(info.value).startswith("Not a VPD file (magic=0x")
+
+
+def test_fsdb_too_small(tmp_path):
+    small = tmp_path / "small.fsdb"
+    small.write_bytes(b"\x00" * 8)
+    with pytest.raises(ValueError, match="^FSDB file too small$"):
+        PyTrace.from_fsdb(str(small))
+
+
+def test_shm_paths(tmp_path):
+    empty = tmp_path / "empty.shm"
+    empty.mkdir()
+    with pytest.raises(ValueError) as info:
+        PyTrace.from_shm(str(empty))
+    assert str(info.value) == f"No .dsn/.trn in {empty}"
+    with pytest.raises(ValueError) as info:
+        PyTrace.from_shm(str(tmp_path / "missing.dsn"))
+    assert str(info.value) == "DSN: No such file or directory"
+    bad = tmp_path / "bad.dsn"
+    bad.write_bytes(b"\x12\x34\x56\x78" + bytes(200))
+    with pytest.raises(ValueError, match=r"^Bad DSN magic: 0x[0-9A-F]{8}$"):
+        PyTrace.from_shm(str(bad))
