@@ -149,6 +149,12 @@ bool arg_str(PyObject *obj, const char *name, std::string_view &out) {
 }
 
 bool arg_u64(PyObject *obj, const char *name, uint64_t &out) {
+  if (PyLong_CheckExact(obj)) { // the common case needs no __index__ round trip
+    const unsigned long long v = PyLong_AsUnsignedLongLong(obj);
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return fail_for(name);
+    out = v;
+    return true;
+  }
   Owned index(PyNumber_Index(obj));
   if (!index) return fail_for(name);
   const unsigned long long v = PyLong_AsUnsignedLongLong(index.get());
