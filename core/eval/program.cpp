@@ -31,8 +31,8 @@ bool any_bit(const ValueView &v, LogicBit which) {
 
 bool equal_or_same_number(const ValueView &l, const ValueView &r) {
   if (values_equal(l, r)) return true;
-  const auto a = to_u64(l), b = to_u64(r);
-  return a && b && *a == *b;
+  uint64_t a, b;
+  return numeric_view(l, a) && numeric_view(r, b) && a == b;
 }
 
 } // namespace
@@ -156,40 +156,41 @@ ValueView Evaluator::eval(uint64_t i) {
       break;
     case ExprKind::Slice:
     case ExprKind::Signed: {
-      const auto x = to_u64(a);
-      if (x) out = int_view(in.kind == ExprKind::Slice ? bit_slice(*x, in.high, in.low) : *x);
+      uint64_t x;
+      if (numeric_view(a, x))
+        out = int_view(in.kind == ExprKind::Slice ? bit_slice(x, in.high, in.low) : x);
       break;
     }
     default: {
-      const auto x = to_u64(a), y = to_u64(b);
-      if (!x || !y) break;
+      uint64_t x, y;
+      if (!numeric_view(a, x) || !numeric_view(b, y)) break;
       switch (in.kind) {
       case ExprKind::Gt:
-        out = int_view(*x > *y);
+        out = int_view(x > y);
         break;
       case ExprKind::Lt:
-        out = int_view(*x < *y);
+        out = int_view(x < y);
         break;
       case ExprKind::Gte:
-        out = int_view(*x >= *y);
+        out = int_view(x >= y);
         break;
       case ExprKind::Lte:
-        out = int_view(*x <= *y);
+        out = int_view(x <= y);
         break;
       case ExprKind::Add:
-        out = int_view(*x + *y);
+        out = int_view(x + y);
         break;
       case ExprKind::Sub:
-        out = int_view(*x - *y);
+        out = int_view(x - y);
         break;
       case ExprKind::BitAnd:
-        out = int_view(*x & *y);
+        out = int_view(x & y);
         break;
       case ExprKind::BitOr:
-        out = int_view(*x | *y);
+        out = int_view(x | y);
         break;
       case ExprKind::BitXor:
-        out = int_view(*x ^ *y);
+        out = int_view(x ^ y);
         break;
       default:
         break;

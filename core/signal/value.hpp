@@ -131,6 +131,17 @@ inline std::optional<uint64_t> to_u64(const SignalValue &value) {
   return to_u64(view_of(value));
 }
 
+// to_u64 for hot loops: the number in `out`, false when there is none (no optional to copy).
+inline bool numeric_view(const ValueView &value, uint64_t &out) {
+  if (value.tag == Tag::Int) {
+    out = value.num;
+    return true;
+  }
+  const auto n = detail::to_u64_other(value);
+  out = n.value_or(0);
+  return n.has_value();
+}
+
 // Decimal text with an optional leading '+', fitting in 64 bits; nothing else.
 std::optional<uint64_t> parse_u64_decimal(std::string_view text);
 
