@@ -111,7 +111,7 @@ ValueView Evaluator::eval(uint64_t i) {
     ctx_index_[k] = j;
     ctx_valid_[k] = ctx_valid_[c.parent] && j >= 0 && j <= max_index_;
   }
-  const ValueView none;
+  const ValueView none{};
   for (size_t r = 0; r < program_.code.size(); ++r) {
     const Instruction &in = program_.code[r];
     const ValueView &a = regs_[in.a];
