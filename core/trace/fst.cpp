@@ -1,10 +1,222 @@
 #include "trace/fst.hpp"
 
-namespace wavesift::fst {
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
-// Placeholder until the FST reader lands.
+#include "fst/utf8.hpp"
+
+namespace wavesift::fst {
+namespace {
+
+enum class Kind : uint8_t { NoValue, Logic, Int, Text };
+
+// Bytes that make a value four-state: X Z h l u w x z - (upper-case H L U W are not).
+constexpr std::array<bool, 256> kFourState = [] {
+  std::array<bool, 256> t{};
+  for (char c : std::string_view("XZhluwxz-"))
+    t[static_cast<uint8_t>(c)] = true;
+  return t;
+}();
+
+Kind classify(const uint8_t *p, size_t n) {
+  if (n == 0) return Kind::NoValue;
+  bool binary = true;
+  for (size_t k = 0; k < n; ++k) {
+    const uint8_t c = p[k];
+    if (kFourState[c]) return Kind::Logic;
+    binary &= (c == '0' || c == '1');
+  }
+  return binary ? Kind::Int : Kind::Text;
+}
+
+uint64_t pack_bits(const uint8_t *p, size_t n) {
+  if (n > 64) {
+    p += n - 64;
+    n = 64;
+  }
+  uint64_t x = 0;
+  for (size_t k = 0; k < n; ++k)
+    x = (x << 1) | (p[k] == '1');
+  return x;
+}
+
+// Converts without allocating per value: payloads go to reusable buffers.
+class Converter {
+public:
+  ValueView view(const Value &v) {
+    ValueView out;
+    if (v.is_real) {
+      out.tag = Tag::Real;
+      out.real = v.real;
+      return out;
+    }
+    // One-bit values are the common case.
+    if (v.size == 1 && (v.data[0] == '0' || v.data[0] == '1'))
+      return ValueView::of_int(v.data[0] - '0');
+    switch (classify(v.data, v.size)) {
+    case Kind::NoValue:
+      return out;
+    case Kind::Int:
+      return ValueView::of_int(pack_bits(v.data, v.size));
+    case Kind::Logic:
+      bits_.resize(v.size);
+      for (size_t k = 0; k < v.size; ++k)
+        bits_[k] = static_cast<uint8_t>(logic_bit_from_char(static_cast<char>(v.data[k])));
+      out.tag = Tag::Logic;
+      out.data = bits_.data();
+      out.size = bits_.size();
+      return out;
+    case Kind::Text:
+      text_.clear();
+      append_lossy_utf8(text_, v.bytes());
+      out.tag = Tag::Text;
+      out.data = reinterpret_cast<const uint8_t *>(text_.data());
+      out.size = text_.size();
+      return out;
+    }
+    return out;
+  }
+
+private:
+  std::vector<uint8_t> bits_;
+  std::string text_;
+};
+
+// Index of `time` in an ascending list: the last entry equal to it, else the last one below
+// it, else 0. Changes of one signal come in time order, so a remembered position usually
+// answers at once.
+class TimeIndex {
+public:
+  explicit TimeIndex(const std::vector<uint64_t> &times) : t_(times) {}
+
+  size_t find(uint64_t time) {
+    const size_t n = t_.size();
+    if (hint_ < n && t_[hint_] <= time && (hint_ + 1 == n || t_[hint_ + 1] > time)) return hint_;
+    const auto it = std::upper_bound(t_.begin(), t_.end(), time);
+    hint_ = it == t_.begin() ? 0 : static_cast<size_t>(it - t_.begin()) - 1;
+    return hint_;
+  }
+
+private:
+  const std::vector<uint64_t> &t_;
+  size_t hint_ = 0;
+};
+
+constexpr SignalId kUnmapped = SIZE_MAX;
+
+class Builder {
+public:
+  void entry(const HierarchyEntry &e) {
+    switch (e.kind) {
+    case EntryKind::Scope: {
+      path_lengths_.push_back(path_.size());
+      if (!path_.empty()) path_ += '.';
+      path_ += e.name;
+      if (scope_set_.insert(path_).second) t_.scopes.push_back(path_);
+      break;
+    }
+    case EntryKind::UpScope:
+      if (!path_lengths_.empty()) {
+        path_.resize(path_lengths_.back());
+        path_lengths_.pop_back();
+      }
+      break;
+    case EntryKind::Var:
+      var(e);
+      break;
+    default:
+      break;
+    }
+  }
+
+  void reserve_handles(size_t count) { by_handle_.assign(count + 1, kUnmapped); }
+
+  SignalId id_of_handle(uint32_t handle) const {
+    if (handle < by_handle_.size()) return by_handle_[handle];
+    const auto it = other_handles_.find(handle);
+    return it == other_handles_.end() ? kUnmapped : it->second;
+  }
+
+  TraceData &record() { return t_; }
+
+private:
+  void var(const HierarchyEntry &e) {
+    std::string full;
+    if (path_lengths_.empty()) {
+      full.assign(e.name);
+    } else {
+      full.reserve(path_.size() + 1 + e.name.size());
+      full = path_;
+      full += '.';
+      full += e.name;
+    }
+    if (t_.name_to_id.count(full)) return; // a second declaration of one name is ignored
+    SignalId id = id_of_handle(e.handle);
+    if (id == kUnmapped) {
+      id = next_id_++;
+      if (e.handle < by_handle_.size())
+        by_handle_[e.handle] = id;
+      else
+        other_handles_[e.handle] = id;
+    }
+    t_.signal_names.push_back(full);
+    t_.widths.emplace(full, e.length);
+    t_.name_to_id.emplace(std::move(full), id);
+  }
+
+  TraceData t_;
+  std::string path_;                 // the open scopes joined with '.'
+  std::vector<size_t> path_lengths_; // path_ length before each open scope
+  std::unordered_set<std::string> scope_set_;
+  std::vector<SignalId> by_handle_; // handles the geometry knows
+  std::unordered_map<uint32_t, SignalId> other_handles_;
+  SignalId next_id_ = 0;
+};
+
+} // namespace
+
+SignalValue convert_value(const Value &value) {
+  Converter c;
+  return to_value(c.view(value));
+}
+
 Result<TraceData> from_file(const std::string &path) {
-  return Error{"FST reader is not available yet: " + path};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
+  auto opened = Reader::open_fd(fd);
+  ::close(fd);
+  if (!opened.ok()) return Error{"FST open: " + opened.error()};
+  Reader &reader = opened.value();
+
+  Builder builder;
+  builder.reserve_handles(reader.signal_count());
+  if (Status s = reader.walk_hierarchy([&](const HierarchyEntry &e) { builder.entry(e); }); !s.ok())
+    return Error{"FST hierarchy: " + s.text()};
+
+  TraceData &t = builder.record();
+  const auto &table = reader.time_table();
+  t.timestamps = table ? *table : std::vector<uint64_t>{0};
+  const size_t n = t.timestamps.size();
+
+  Converter convert;
+  TimeIndex index(t.timestamps);
+  const auto change = [&](uint64_t time, uint32_t handle, const Value &v) {
+    const SignalId id = builder.id_of_handle(handle);
+    if (id == kUnmapped || n == 0) return;
+    t.store.set(id, index.find(time), convert.view(v));
+  };
+  if (Status s = reader.read_value_changes(change); !s.ok())
+    return Error{"FST signals: " + s.text()};
+
+  for (size_t i = 1; i < n; ++i)
+    t.store.forward_fill(i);
+  return std::move(t);
 }
 
 } // namespace wavesift::fst
