@@ -41,7 +41,7 @@ Status check_enum_table(std::string_view value) {
   if (parts.size() < 2) return errors::enum_table("not enough spaces", value);
   const auto count = parse_u64_decimal(parts[1]);
   if (!count) return errors::parse_int();
-  const uint64_t expected = *count * 2; // wraps as the reference reader's does
+  const uint64_t expected = *count * 2; // wraps on absurd counts, which then never match
   const uint64_t got = parts.size() - 2;
   if (got != expected)
     return errors::enum_table(

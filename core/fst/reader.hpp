@@ -9,7 +9,7 @@
 //   Status s = r.walk_hierarchy([&](const fst::HierarchyEntry &e) { ... });
 //   s = r.read_value_changes([&](uint64_t time, uint32_t handle, const fst::Value &v) { ... });
 //
-// Conventions where the format leaves a reader a choice (those of the reference reader):
+// Conventions where the format leaves a reader a choice (those the corpus dumps follow):
 //  - The time table is every block's time chain in file order, so a block boundary repeats
 //    the previous block's last time. When the first block's chain is empty or begins after
 //    the block's start time, that start time is put first in the table.

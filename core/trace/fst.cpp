@@ -186,11 +186,9 @@ SignalValue convert_value(const Value &value) {
   return to_value(c.view(value));
 }
 
-Result<TraceData> from_file(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
-  auto opened = Reader::open_fd(fd);
-  ::close(fd);
+namespace {
+
+Result<TraceData> load(Result<Reader> opened) {
   if (!opened.ok()) return Error{"FST open: " + opened.error()};
   Reader &reader = opened.value();
 
@@ -217,6 +215,20 @@ Result<TraceData> from_file(const std::string &path) {
   for (size_t i = 1; i < n; ++i)
     t.store.forward_fill(i);
   return std::move(t);
+}
+
+} // namespace
+
+Result<TraceData> from_file(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
+  auto opened = Reader::open_fd(fd);
+  ::close(fd);
+  return load(std::move(opened));
+}
+
+Result<TraceData> from_bytes(std::span<const uint8_t> bytes) {
+  return load(Reader::open_bytes(bytes));
 }
 
 } // namespace wavesift::fst

@@ -3,41 +3,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <sstream>
 
 #include "json_dump.hpp"
 #include "trace/fst.hpp"
-
-namespace json_dump {
-std::string describe(const wavesift::SignalValue &v) {
-  using wavesift::Tag;
-  std::ostringstream o;
-  switch (v.tag()) {
-  case Tag::Int:
-    o << "Int " << v.as_int();
-    break;
-  case Tag::Wide:
-    o << "Wide[" << v.as_wide().size() << "]";
-    break;
-  case Tag::Logic:
-    o << "Logic ";
-    for (auto b : v.as_logic())
-      o << "01xz"[static_cast<int>(b)];
-    break;
-  case Tag::Real:
-    o.precision(17);
-    o << "Real " << v.as_real();
-    break;
-  case Tag::Text:
-    o << "Text \"" << v.as_text() << "\"";
-    break;
-  case Tag::NoValue:
-    o << "NoValue";
-    break;
-  }
-  return o.str();
-}
-} // namespace json_dump
 
 namespace {
 

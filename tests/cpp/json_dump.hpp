@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <ostream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -246,6 +248,40 @@ inline bool matches(const wavesift::SignalValue &got, const wavesift::SignalValu
   return got == want;
 }
 
-std::string describe(const wavesift::SignalValue &v);
+inline std::string describe(const wavesift::SignalValue &v) {
+  using wavesift::Tag;
+  std::ostringstream o;
+  switch (v.tag()) {
+  case Tag::Int:
+    o << "Int " << v.as_int();
+    break;
+  case Tag::Wide:
+    o << "Wide[" << v.as_wide().size() << "]";
+    break;
+  case Tag::Logic:
+    o << "Logic ";
+    for (auto b : v.as_logic())
+      o << "01xz"[static_cast<int>(b)];
+    break;
+  case Tag::Real:
+    o.precision(17);
+    o << "Real " << v.as_real();
+    break;
+  case Tag::Text:
+    o << "Text \"" << v.as_text() << "\"";
+    break;
+  case Tag::NoValue:
+    o << "NoValue";
+    break;
+  }
+  return o.str();
+}
 
 } // namespace json_dump
+
+namespace wavesift {
+// Readable values in test failure messages.
+inline void PrintTo(const SignalValue &v, std::ostream *os) {
+  *os << json_dump::describe(v);
+}
+} // namespace wavesift
