@@ -14,35 +14,60 @@
 namespace wavesift::fst {
 namespace {
 
-enum class Kind : uint8_t { NoValue, Logic, Int, Text };
-
-// Bytes that make a value four-state: X Z h l u w x z - (upper-case H L U W are not).
-constexpr std::array<bool, 256> kFourState = [] {
-  std::array<bool, 256> t{};
-  for (char c : std::string_view("XZhluwxz-"))
-    t[static_cast<uint8_t>(c)] = true;
-  return t;
+// Per byte: whether it makes a value four-state, and its four-state bit.
+constexpr uint8_t kFourState = 1;
+struct ByteClass {
+  std::array<uint8_t, 256> flags{};
+  std::array<uint8_t, 256> bit{};
+};
+constexpr ByteClass kClass = [] {
+  ByteClass c{};
+  for (unsigned b = 0; b < 256; ++b) {
+    c.bit[b] = static_cast<uint8_t>(logic_bit_from_char(static_cast<char>(b)));
+  }
+  // X Z h l u w x z - make a value four-state (upper-case H L U W do not).
+  for (char ch : std::string_view("XZhluwxz-"))
+    c.flags[static_cast<uint8_t>(ch)] = kFourState;
+  return c;
 }();
 
-Kind classify(const uint8_t *p, size_t n) {
-  if (n == 0) return Kind::NoValue;
-  bool binary = true;
-  for (size_t k = 0; k < n; ++k) {
-    const uint8_t c = p[k];
-    if (kFourState[c]) return Kind::Logic;
-    binary &= (c == '0' || c == '1');
-  }
-  return binary ? Kind::Int : Kind::Text;
+uint8_t classify(const uint8_t *p, size_t n) {
+  uint8_t flags = 0;
+  for (size_t k = 0; k < n; ++k)
+    flags |= kClass.flags[p[k]];
+  return flags;
 }
 
+// Whether every byte is '0' or '1'; eight at a time.
+bool all_binary(const uint8_t *p, size_t n) {
+  size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + k, 8);
+    if ((w ^ 0x3030303030303030ull) & 0xFEFEFEFEFEFEFEFEull) return false;
+  }
+  for (; k < n; ++k)
+    if ((p[k] ^ 0x30) & 0xFE) return false;
+  return true;
+}
+
+// '0'/'1' characters, most significant first, to an integer; only the last 64 count.
 uint64_t pack_bits(const uint8_t *p, size_t n) {
   if (n > 64) {
     p += n - 64;
     n = 64;
   }
   uint64_t x = 0;
-  for (size_t k = 0; k < n; ++k)
-    x = (x << 1) | (p[k] == '1');
+  size_t k = 0;
+  for (; k < n % 8; ++k)
+    x = (x << 1) | (p[k] & 1);
+  for (; k < n; k += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + k, 8);
+    // Gathers bit 0 of each byte, first byte highest.
+    const uint64_t byte = ((w & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56;
+    x = (x << 8) | byte;
+  }
   return x;
 }
 
@@ -59,27 +84,23 @@ public:
     // One-bit values are the common case.
     if (v.size == 1 && (v.data[0] == '0' || v.data[0] == '1'))
       return ValueView::of_int(v.data[0] - '0');
-    switch (classify(v.data, v.size)) {
-    case Kind::NoValue:
-      return out;
-    case Kind::Int:
-      return ValueView::of_int(pack_bits(v.data, v.size));
-    case Kind::Logic:
+    if (v.size == 0) return out;
+    if (all_binary(v.data, v.size)) return ValueView::of_int(pack_bits(v.data, v.size));
+    const uint8_t flags = classify(v.data, v.size);
+    if (flags & kFourState) {
       bits_.resize(v.size);
       for (size_t k = 0; k < v.size; ++k)
-        bits_[k] = static_cast<uint8_t>(logic_bit_from_char(static_cast<char>(v.data[k])));
+        bits_[k] = kClass.bit[v.data[k]];
       out.tag = Tag::Logic;
       out.data = bits_.data();
       out.size = bits_.size();
       return out;
-    case Kind::Text:
-      text_.clear();
-      append_lossy_utf8(text_, v.bytes());
-      out.tag = Tag::Text;
-      out.data = reinterpret_cast<const uint8_t *>(text_.data());
-      out.size = text_.size();
-      return out;
     }
+    text_.clear();
+    append_lossy_utf8(text_, v.bytes());
+    out.tag = Tag::Text;
+    out.data = reinterpret_cast<const uint8_t *>(text_.data());
+    out.size = text_.size();
     return out;
   }
 
@@ -97,8 +118,18 @@ public:
 
   size_t find(uint64_t time) {
     const size_t n = t_.size();
-    if (hint_ < n && t_[hint_] <= time && (hint_ + 1 == n || t_[hint_ + 1] > time)) return hint_;
-    const auto it = std::upper_bound(t_.begin(), t_.end(), time);
+    size_t lo = 0, hi = n;
+    if (hint_ < n && t_[hint_] <= time) {
+      // Gallop forward from the last answer.
+      size_t step = 1;
+      lo = hint_;
+      while (lo + step < n && t_[lo + step] <= time) {
+        lo += step;
+        step <<= 1;
+      }
+      hi = std::min(lo + step, n);
+    }
+    const auto it = std::upper_bound(t_.begin() + lo, t_.begin() + hi, time);
     hint_ = it == t_.begin() ? 0 : static_cast<size_t>(it - t_.begin()) - 1;
     return hint_;
   }

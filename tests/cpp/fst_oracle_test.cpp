@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 using namespace wavesift;
 
 struct Oracle {
-  std::vector<std::string> names;               // full names, declaration order
-  std::map<std::string, std::string> code_of;   // full name -> identifier code
+  std::vector<std::string> names;             // full names, declaration order
+  std::map<std::string, std::string> code_of; // full name -> identifier code
   std::set<uint64_t> times;
   // identifier code -> (time, value) in file order
   std::map<std::string, std::vector<std::pair<uint64_t, SignalValue>>> changes;
@@ -53,9 +53,11 @@ Oracle read_vcd(const fs::path &path) {
     } else if (w == "$var") {
       std::string type, width, code, part, name;
       words >> type >> width >> code;
-      while (words >> part && part != "$end") name += (name.empty() ? "" : " ") + part;
+      while (words >> part && part != "$end")
+        name += (name.empty() ? "" : " ") + part;
       std::string full;
-      for (const auto &s : scopes) full += s + ".";
+      for (const auto &s : scopes)
+        full += s + ".";
       full += name;
       o.names.push_back(full);
       o.code_of[full] = code;
@@ -66,8 +68,8 @@ Oracle read_vcd(const fs::path &path) {
       std::string code;
       words >> code;
       const std::string body = w.substr(1);
-      const SignalValue v = w[0] == 'r' ? SignalValue::of_real(std::strtod(body.c_str(), nullptr))
-                                        : value_of(body);
+      const SignalValue v =
+          w[0] == 'r' ? SignalValue::of_real(std::strtod(body.c_str(), nullptr)) : value_of(body);
       o.changes[code].emplace_back(time, v);
     } else if (!w.empty() && w[0] != '$') {
       o.changes[w.substr(1)].emplace_back(time, value_of(w.substr(0, 1)));
@@ -111,7 +113,8 @@ TEST_P(FstOracle, AgreesWithFst2vcd) {
     for (size_t i = 0; i < t.timestamps.size(); ++i) {
       const uint64_t time = t.timestamps[i];
       if (i + 1 < t.timestamps.size() && t.timestamps[i + 1] == time) continue;
-      while (next < changes.size() && changes[next].first <= time) want = changes[next++].second;
+      while (next < changes.size() && changes[next].first <= time)
+        want = changes[next++].second;
       const SignalValue got = t.store.get(id, i);
       ASSERT_TRUE(json_dump::matches(got, want))
           << "time " << time << ": got " << json_dump::describe(got) << ", want "
