@@ -65,6 +65,9 @@ struct HierarchyEntry {
 // One delivered value: a real, or bytes (one character per bit, most significant first; the
 // text itself for variable-length signals). Bytes are valid only during the callback.
 struct Value {
+  // Position of the change's time step in time_table(), so that callers need not search
+  // for the time.
+  size_t step = 0;
   bool is_real = false;
   double real = 0;
   const uint8_t *data = nullptr;
@@ -117,8 +120,8 @@ private:
                          uint64_t &time_bytes) const;
   Status hierarchy_bytes(std::vector<uint8_t> &out) const;
   Status read_block(const Block &b, bool first, ChangeFn fn, Scratch &s) const;
-  Status walk_chain(Bytes chain, uint64_t index, const uint64_t *times, size_t count, size_t limit,
-                    ChangeFn fn, Scratch &s) const;
+  Status walk_chain(Bytes chain, uint64_t index, const Block &b, size_t limit, ChangeFn fn,
+                    Scratch &s) const;
   Status deliver_frame(Bytes frame, uint64_t frame_handles, uint64_t time, ChangeFn fn,
                        Scratch &s) const;
   double to_double(const uint8_t *p) const;

@@ -160,6 +160,7 @@ Status Reader::deliver_frame(Bytes frame, uint64_t frame_handles, uint64_t time,
       v.size = len;
     }
     pos += len;
+    v.step = 0; // the start time heads the table whenever the frame is delivered
     fn(time, static_cast<uint32_t>(k + 1), v);
   }
   return {};
@@ -228,15 +229,17 @@ Status Reader::read_block(const Block &b, bool first, ChangeFn fn, Scratch &s) c
       if (!st.ok()) return st;
       chain = s.chain;
     }
-    if (Status st = walk_chain(chain, l.index, times, count, limit, fn, s); !st.ok()) return st;
+    if (Status st = walk_chain(chain, l.index, b, limit, fn, s); !st.ok()) return st;
   }
   return {};
 }
 
 // One signal's records: a varint whose low bits are flags and whose rest is the time-index
 // delta, then the value. One-bit signals pack the value into the varint itself.
-Status Reader::walk_chain(Bytes chain, uint64_t index, const uint64_t *times, size_t count,
-                          size_t limit, ChangeFn fn, Scratch &s) const {
+Status Reader::walk_chain(Bytes chain, uint64_t index, const Block &b, size_t limit, ChangeFn fn,
+                          Scratch &s) const {
+  const uint64_t *times = time_table_->data() + b.table_begin;
+  const size_t count = b.table_count;
   const uint8_t *p = chain.data();
   const uint8_t *const end = p + chain.size();
   const auto handle = static_cast<uint32_t>(index + 1);
@@ -259,6 +262,7 @@ Status Reader::walk_chain(Bytes chain, uint64_t index, const uint64_t *times, si
       one = (vli & 1) ? kNonBinary[(vli >> 1) & 7] : static_cast<uint8_t>('0' | ((vli >> 1) & 1));
       v.data = &one;
       v.size = 1;
+      v.step = b.table_begin + t;
       fn(times[t], handle, v);
       continue;
     }
@@ -305,6 +309,7 @@ Status Reader::walk_chain(Bytes chain, uint64_t index, const uint64_t *times, si
       v.size = len;
       p += len;
     }
+    v.step = b.table_begin + t;
     fn(times[t], handle, v);
   }
   return {};

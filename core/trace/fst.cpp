@@ -238,7 +238,9 @@ Result<TraceData> load(Result<Reader> opened) {
   const auto change = [&](uint64_t time, uint32_t handle, const Value &v) {
     const SignalId id = builder.id_of_handle(handle);
     if (id == kUnmapped || n == 0) return;
-    t.store.set(id, index.find(time), convert.view(v));
+    // The reader names the time step; search only if it does not hold this time.
+    const size_t i = v.step < n && t.timestamps[v.step] == time ? v.step : index.find(time);
+    t.store.set(id, i, convert.view(v));
   };
   if (Status s = reader.read_value_changes(change); !s.ok())
     return Error{"FST signals: " + s.text()};
