@@ -146,8 +146,10 @@ public:
   void entry(const HierarchyEntry &e) {
     switch (e.kind) {
     case EntryKind::Scope: {
+      // Joined with '.' even where names are empty: a stack of two empty names is ".".
+      const bool nested = !path_lengths_.empty();
       path_lengths_.push_back(path_.size());
-      if (!path_.empty()) path_ += '.';
+      if (nested) path_ += '.';
       path_ += e.name;
       if (scope_set_.insert(path_).second) t_.scopes.push_back(path_);
       break;

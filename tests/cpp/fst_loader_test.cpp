@@ -158,6 +158,16 @@ TEST(FstLoader, NamesScopesAndIds) {
   EXPECT_EQ(column(t, "top.dup"), (std::vector<SignalValue>{I(1), I(1)})); // not handle 4's
   EXPECT_EQ(column(t, "top.b"), (std::vector<SignalValue>{I(1), I(1)}));
   EXPECT_FALSE(t.store.has_column(4));
+
+  // Empty scope names still join with '.'.
+  f.hierarchy = {};
+  f.hierarchy.scope("").scope("").var("v", 1);
+  f.hierarchy.upscope().upscope();
+  f.hierarchy.scope("").var("w", 1);
+  r = load(f);
+  ASSERT_TRUE(r.ok()) << r.error();
+  EXPECT_EQ(r.value().signal_names, (std::vector<std::string>{"..v", ".w"}));
+  EXPECT_EQ(r.value().scopes, (std::vector<std::string>{"", "."}));
 }
 
 // Two blocks: the boundary repeats the first block's last time; only the first block's frame
