@@ -15,7 +15,7 @@ for mode in 4 F Z; do
   if [ ! -f "$fst" ]; then
     start=$(date +%s.%N)
     vcd2fst "-$mode" -v "$vcd" -f "$fst" > /dev/null
-    echo "vcd2fst -$mode: $(echo "$(date +%s.%N) - $start" | bc) s"
+    echo "vcd2fst -$mode: $(awk "BEGIN { print $(date +%s.%N) - $start }") s"
   fi
   echo "== $fst"
   python3 bench/fst_load.py "$fst" "$vcd.json"
