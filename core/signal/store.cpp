@@ -31,15 +31,15 @@ std::vector<Record> records_of(const Column &c) {
 }
 
 const uint8_t *last_value(const Column &c) {
-  return c.bytes.data() + c.last_value_offset;
+  return c.bytes.data() + c.bytes.size() - c.last_size;
 }
 
 // Appends a run; a run whose value is byte-identical to the last one just continues it.
 inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t size) {
   if (c.records > 0) {
-    const size_t last_size = c.bytes.size() - c.last_value_offset;
+    const size_t last_size = c.last_size;
     if (last_size == size &&
-        (size == 1 ? *last_value(c) == *value : std::memcmp(last_value(c), value, size) == 0))
+        (size == 1 ? c.last_head == *value : std::memcmp(last_value(c), value, size) == 0))
       return;
   }
   const uint64_t offset = c.bytes.size();
@@ -59,7 +59,8 @@ inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t s
     *out = *value; // most values are one byte
   else
     std::memcpy(out, value, size);
-  c.last_value_offset = offset + n;
+  c.last_size = static_cast<uint32_t>(size);
+  c.last_head = *value;
   c.last_start = start;
   ++c.records;
 }
@@ -88,7 +89,9 @@ inline void write(Column &c, uint64_t index, const uint8_t *value, size_t size) 
       return;
     }
     // The last run is exactly this position: replace its value in place.
-    c.bytes.resize(c.last_value_offset);
+    c.bytes.resize(c.bytes.size() - c.last_size);
+    c.last_size = static_cast<uint32_t>(size);
+    c.last_head = *value;
     std::memcpy(c.bytes.append(size), value, size);
     return;
   }
@@ -140,7 +143,7 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
   for (size_t k = 0; k < recs.size(); ++k) {
     const Record &r = recs[k];
     const bool absorbed = r.start > s && r.start <= w && codec::is_no_value(r.value) &&
-                          fresh.records > 0 && !codec::is_no_value(last_value(fresh));
+                          fresh.records > 0 && fresh.last_head != codec::kNoValue;
     if (!absorbed) {
       append_run(fresh, r.start, r.value, r.size);
       continue;
@@ -176,7 +179,7 @@ void SignalStore::materialize(Column &c) const {
   if (c.records == 0) return;
   // Runs that start after s need the full pass; otherwise only the tail can grow.
   if (c.last_start > s) absorb_gaps(c, s, w);
-  if (c.length >= s + 1 && c.length <= w && !codec::is_no_value(last_value(c))) c.length = w + 1;
+  if (c.length >= s + 1 && c.length <= w && c.last_head != codec::kNoValue) c.length = w + 1;
 }
 
 void SignalStore::forward_fill(Index n) {

@@ -22,18 +22,21 @@ namespace wavesift {
 using SignalId = size_t;
 using Index = size_t;
 
+// A write touches only the first 64 bytes here (the tail of `bytes` only when it appends), so
+// loading a dump that cycles through thousands of columns stays within one cache line each.
 struct Column {
-  ByteBuffer bytes;                // records: varint(start - previous start), encoded value
+  ByteBuffer bytes;    // records: varint(start - previous start), encoded value
+  uint64_t length = 0; // dense length
+  uint64_t records = 0;
+  uint64_t last_start = 0; // start index of the last run
+  uint64_t synced = 0;     // fill watermark already applied to this column
+  uint32_t last_size = 0;  // encoded size of the last run's value, which ends `bytes`
+  uint8_t last_head = 0;   // its first byte: the whole value for a small Int or NoValue
+  bool exists = false;
   std::vector<uint64_t> cp_start;  // start index of every kBlock-th record
   std::vector<uint64_t> cp_offset; // its byte offset
-  uint64_t length = 0;             // dense length
-  uint64_t records = 0;
-  uint64_t last_start = 0;
-  uint64_t last_record_offset = 0;
-  uint64_t last_value_offset = 0;
-  uint64_t synced = 0; // fill watermark already applied to this column
-  bool exists = false;
 };
+static_assert(offsetof(Column, cp_start) <= 64, "the fields a write touches share a cache line");
 
 class ColumnCursor;
 
