@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "signal/value_codec.hpp"
 
@@ -137,7 +140,8 @@ ValueView read(const Column &c, uint64_t index) {
   return codec::decode_value(p);
 }
 
-void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
+// Copying pass: an absorbed NoValue run that reaches past the watermark restarts at w + 1.
+void absorb_gaps_copying(Column &c, uint64_t s, uint64_t w) {
   const auto recs = records_of(c);
   Column fresh = empty_like(c);
   for (size_t k = 0; k < recs.size(); ++k) {
@@ -152,6 +156,53 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
     if (end - 1 > w) append_run(fresh, w + 1, r.value, r.size);
   }
   c = std::move(fresh);
+}
+
+// In-place pass for a column that ends within the watermark (the bulk-fill case): absorbed
+// runs are dropped and equal neighbours merged. The output never overtakes the input: every
+// dropped record frees at least two bytes, more than the merged delta's varint can grow.
+void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
+  if (c.length - 1 > w) return absorb_gaps_copying(c, s, w);
+  uint8_t *base = c.bytes.data();
+  const uint8_t *in = base;
+  size_t out = 0, out_value = 0;
+  uint64_t start = 0, out_records = 0, out_start = 0;
+  uint32_t out_size = 0;
+  uint8_t out_head = 0;
+  std::vector<uint64_t> cp_start, cp_offset;
+  for (uint64_t k = 0; k < c.records; ++k) {
+    start += codec::get_varint(in);
+    const size_t size = codec::encoded_size(in);
+    const uint8_t *value = in;
+    in += size;
+    const bool absorbed =
+        start > s && codec::is_no_value(value) && out_records > 0 && out_head != codec::kNoValue;
+    const bool same =
+        out_records > 0 && size == out_size && std::memcmp(base + out_value, value, size) == 0;
+    if (absorbed || same) continue;
+    if (out_records % SignalStore::kBlock == 0) {
+      cp_start.push_back(start);
+      cp_offset.push_back(out);
+    }
+    uint64_t delta = out_records ? start - out_start : start;
+    for (; delta >= 0x80; delta >>= 7)
+      base[out++] = static_cast<uint8_t>(delta) | 0x80;
+    base[out++] = static_cast<uint8_t>(delta);
+    std::memmove(base + out, value, size);
+    out_value = out;
+    out += size;
+    out_start = start;
+    out_size = static_cast<uint32_t>(size);
+    out_head = base[out_value];
+    ++out_records;
+  }
+  c.bytes.resize(out);
+  c.records = out_records;
+  c.last_start = out_start;
+  c.last_size = out_size;
+  c.last_head = out_head;
+  c.cp_start = std::move(cp_start);
+  c.cp_offset = std::move(cp_offset);
 }
 
 } // namespace
@@ -209,6 +260,11 @@ void SignalStore::seal() {
     c.cp_offset.shrink_to_fit();
   }
   columns_.shrink_to_fit();
+#ifdef __GLIBC__
+  // Loading frees large temporary buffers (file chunks, grown columns); hand those pages back
+  // so that a loaded trace costs what it holds rather than its peak.
+  malloc_trim(0);
+#endif
 }
 
 SignalValue SignalStore::get(SignalId id, Index index) const {
