@@ -7,6 +7,7 @@
 #include "eval/scope.hpp"
 #include "eval/stats.hpp"
 #include "host/binding.hpp"
+#include "host/gc_pause.hpp"
 #include "host/owned.hpp"
 
 namespace pymod {
@@ -68,6 +69,7 @@ PyObject *transitions(PyObject *self, PyObject *const *args, Py_ssize_t nargs, P
   Owned list(PyList_New(0));
   if (!list) return nullptr;
   bool ok = true;
+  const host::GcPause gc;
   ws::for_each_transition(trace_of(self), name, [&](const ws::Transition &t) {
     Owned index(PyLong_FromSize_t(t.index));
     Owned before(value_to_py(t.old_value));

@@ -3,6 +3,7 @@
 #include "convert.hpp"
 #include "eval/find.hpp"
 #include "host/binding.hpp"
+#include "host/gc_pause.hpp"
 #include "host/owned.hpp"
 
 namespace pymod {
@@ -93,6 +94,7 @@ PyObject *find_with_values(PyObject *self, PyObject *const *args, Py_ssize_t nar
   Owned result(PyList_New(0));
   if (!result) return nullptr;
   bool failed = false;
+  const host::GcPause gc;
   auto add_match = [&](uint64_t i) {
     Owned values(PyList_New(static_cast<Py_ssize_t>(columns.size())));
     if (!values) return false;
