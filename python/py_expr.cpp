@@ -124,9 +124,9 @@ PyObject *create_expr_type() {
       {Py_tp_methods, methods},
       {0, nullptr},
   };
-  static PyType_Spec spec = {"builtins.PyExpr", sizeof(ExprObject), 0,
+  static PyType_Spec type_spec = {"builtins.PyExpr", sizeof(ExprObject), 0,
                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
-  return PyType_FromSpec(&spec);
+  return PyType_FromSpec(&type_spec);
 }
 
 } // namespace

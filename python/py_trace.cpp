@@ -138,9 +138,9 @@ PyObject *create_trace_type() {
       {Py_tp_methods, methods.data()},
       {0, nullptr},
   };
-  static PyType_Spec spec = {"builtins.PyTrace", sizeof(TraceObject), 0,
+  static PyType_Spec type_spec = {"builtins.PyTrace", sizeof(TraceObject), 0,
                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
-  return PyType_FromSpec(&spec);
+  return PyType_FromSpec(&type_spec);
 }
 
 } // namespace
