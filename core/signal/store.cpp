@@ -33,6 +33,13 @@ std::vector<Record> records_of(const Column &c) {
   return out;
 }
 
+// Values are a few bytes long: a plain loop beats a call to memcmp.
+inline bool same_bytes(const uint8_t *a, const uint8_t *b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 const uint8_t *last_value(const Column &c) {
   return c.bytes.data() + c.bytes.size() - c.last_size;
 }
@@ -42,7 +49,7 @@ inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t s
   if (c.records > 0) {
     const size_t last_size = c.last_size;
     if (last_size == size &&
-        (size == 1 ? c.last_head == *value : std::memcmp(last_value(c), value, size) == 0))
+        (size == 1 ? c.last_head == *value : same_bytes(last_value(c), value, size)))
       return;
   }
   const uint64_t offset = c.bytes.size();
@@ -178,7 +185,7 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
     const bool absorbed =
         start > s && codec::is_no_value(value) && out_records > 0 && out_head != codec::kNoValue;
     const bool same =
-        out_records > 0 && size == out_size && std::memcmp(base + out_value, value, size) == 0;
+        out_records > 0 && size == out_size && same_bytes(base + out_value, value, size);
     if (absorbed || same) continue;
     if (out_records % SignalStore::kBlock == 0) {
       cp_start.push_back(start);

@@ -240,8 +240,10 @@ Result<TraceData> load(Result<Reader> opened) {
   const auto change = [&](uint64_t time, uint32_t handle, const Value &v) {
     const SignalId id = builder.id_of_handle(handle);
     if (id == kUnmapped || n == 0) return;
-    // The reader names the time step; search only if it does not hold this time.
-    const size_t i = v.step < n && t.timestamps[v.step] == time ? v.step : index.find(time);
+    // The reader names the time step in the very table the timestamps copy, so the time need
+    // not be looked at again (that read is a cache miss per change on long traces); search
+    // only for a step the table does not have.
+    const size_t i = v.step < n ? v.step : index.find(time);
     t.store.set(id, i, convert.view(v));
   };
   if (Status s = reader.read_value_changes(change); !s.ok())
