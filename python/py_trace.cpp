@@ -53,32 +53,33 @@ PyObject *timestamp(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyO
   return PyLong_FromUnsignedLongLong(trace_of(self).timestamp(index));
 }
 
-PyObject *signal_value(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
-  static const host::Params p{"PyTrace.signal_value", {"name", "index"}};
+// The (name, index) pair of signal_value and signal_value_raw, and the value it names, viewed
+// in place (NoValue for an unknown name).
+bool name_and_index(const host::Params &p, PyObject *self, PyObject *const *args, Py_ssize_t nargs,
+                    PyObject *kw, wavesift::ValueView &value) {
   PyObject *a[2];
   std::string_view name;
   uint64_t index;
   if (!host::bind(p, args, nargs, kw, a) || !host::arg_str(a[0], "name", name) ||
       !host::arg_u64(a[1], "index", index))
-    return nullptr;
+    return false;
   const wavesift::Trace &t = trace_of(self);
   const auto id = t.signal_id(name);
-  if (!id) Py_RETURN_NONE;
-  return value_to_py(t.store().peek(*id, index));
+  value = id ? t.store().peek(*id, index) : wavesift::ValueView{};
+  return true;
+}
+
+PyObject *signal_value(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
+  static const host::Params p{"PyTrace.signal_value", {"name", "index"}};
+  wavesift::ValueView v;
+  return name_and_index(p, self, args, nargs, kw, v) ? value_to_py(v) : nullptr;
 }
 
 PyObject *signal_value_raw(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
   static const host::Params p{"PyTrace.signal_value_raw", {"name", "index"}};
-  PyObject *a[2];
-  std::string_view name;
-  uint64_t index;
-  if (!host::bind(p, args, nargs, kw, a) || !host::arg_str(a[0], "name", name) ||
-      !host::arg_u64(a[1], "index", index))
-    return nullptr;
-  const wavesift::Trace &t = trace_of(self);
-  const auto id = t.signal_id(name);
-  const auto n = id ? wavesift::to_u64(t.store().peek(*id, index)) : std::nullopt;
-  return PyLong_FromUnsignedLongLong(n.value_or(0));
+  wavesift::ValueView v;
+  if (!name_and_index(p, self, args, nargs, kw, v)) return nullptr;
+  return PyLong_FromUnsignedLongLong(wavesift::to_u64(v).value_or(0));
 }
 
 PyObject *signal_width(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
@@ -139,7 +140,7 @@ PyObject *create_trace_type() {
       {0, nullptr},
   };
   static PyType_Spec type_spec = {"builtins.PyTrace", sizeof(TraceObject), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+                                  Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
   return PyType_FromSpec(&type_spec);
 }
 

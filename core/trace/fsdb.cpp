@@ -10,6 +10,7 @@
 #include "trace/fsdb_names.hpp"
 #include "trace/fsdb_streams.hpp"
 #include "trace/fsdb_widths.hpp"
+#include "util/byte_order.hpp"
 #include "util/read_file.hpp"
 
 namespace wavesift::fsdb {
@@ -34,21 +35,6 @@ constexpr size_t kTableEntrySize = 12;
 constexpr size_t kMaxScannedStreams = 20;
 constexpr size_t kTailSize = 4096;
 
-uint16_t u16_at(Bytes b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-uint32_t u32_at(Bytes b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint64_t u64_at(Bytes b, size_t at) {
-  return static_cast<uint64_t>(u32_at(b, at)) | static_cast<uint64_t>(u32_at(b, at + 4)) << 32;
-}
-uint32_t u32_be_at(Bytes b, size_t at) {
-  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
-         static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
-}
-
 void add_name(TraceData &t, std::string name) {
   if (t.name_to_id.contains(name)) return;
   const SignalId id = t.signal_names.size();
@@ -70,16 +56,16 @@ struct Layout {
 Layout read_layout(Bytes b) {
   Layout out;
   const size_t n = b.size();
-  if (n < kMinTableFile || u32_at(b, kTableGateAt) > kTableGateMax) return out;
-  const uint64_t table = u64_at(b, kBlockTableAt);
-  out.width_table = u64_at(b, kWidthTableAt);
+  if (n < kMinTableFile || le32(b, kTableGateAt) > kTableGateMax) return out;
+  const uint64_t table = le64(b, kBlockTableAt);
+  out.width_table = le64(b, kWidthTableAt);
   if (table == 0 || table >= n - kTableEntriesAt) return out;
-  const size_t count = u16_at(b, table + kTableCountAt);
+  const size_t count = le16(b, table + kTableCountAt);
   for (size_t e = 0; e < count; ++e) {
     const size_t at = table + kTableEntriesAt + e * kTableEntrySize;
     if (at + kTableEntrySize > n) break;
-    const uint64_t offset = u32_at(b, at);
-    if (offset != 0 && offset < n) out.entries.push_back({offset, u32_at(b, at + 8)});
+    const uint64_t offset = le32(b, at);
+    if (offset != 0 && offset < n) out.entries.push_back({offset, le32(b, at + 8)});
   }
   return out;
 }
@@ -125,7 +111,7 @@ std::optional<std::vector<uint8_t>> table_block(Bytes b, TableEntry e, Inflater 
 void read_widths(Bytes b, uint64_t at, TraceData &t) {
   const size_t n = b.size();
   if (at == 0 || at >= n - 4) return;
-  const uint64_t len = u32_at(b, at);
+  const uint64_t len = le32(b, at);
   if (len > n - (at + 4)) return;
   const auto widths = read_width_table(b.subspan(at + 4, len), t.signal_names.size());
   if (!widths) return;
@@ -227,7 +213,7 @@ TraceData parse_modern(Bytes b) {
 
 Result<TraceData> from_bytes(Bytes b) {
   if (b.size() <= 11) return Error{"FSDB file too small"};
-  const uint32_t magic = u32_be_at(b, kMagicAt);
+  const uint32_t magic = be32(b, kMagicAt);
   if (magic == kOlderMagic) return parse_older(b);
   if (magic == kNewerMagic) return parse_modern(b);
   char digits[9];

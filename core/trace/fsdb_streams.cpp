@@ -4,14 +4,10 @@
 #include <string_view>
 
 #include "trace/fsdb_names.hpp"
+#include "util/byte_order.hpp"
 
 namespace wavesift::fsdb {
 namespace {
-
-uint32_t u32_at(std::span<const uint8_t> d, size_t at) {
-  return static_cast<uint32_t>(d[at]) | static_cast<uint32_t>(d[at + 1]) << 8 |
-         static_cast<uint32_t>(d[at + 2]) << 16 | static_cast<uint32_t>(d[at + 3]) << 24;
-}
 
 bool contains(std::string_view hay, std::string_view needle) {
   return hay.find(needle) != std::string_view::npos;
@@ -32,7 +28,7 @@ bool looks_like_record_table(std::span<const uint8_t> d) {
   for (size_t j = 0; j < words; ++j) {
     const size_t at = 8 + 4 * j;
     if (at + 4 > n) break;
-    if ((u32_at(d, at) & 0x00FFFFFCu) < 100) ++small;
+    if ((le32(d, at) & 0x00FFFFFCu) < 100) ++small;
   }
   return small > 3;
 }
@@ -55,8 +51,8 @@ StreamFlags stream_flags(std::span<const uint8_t> d) {
   f.record_table = looks_like_record_table(d);
   f.short_tail = n >= 3 && n <= 119 && d[n - 3] == 0x21 && d[n - 2] == 0x00 && d[n - 1] == 0x00 &&
                  !f.tool_words;
-  f.end_value = (n >= 4 && u32_at(d, n - 4) == 0x21C1) ||
-                (n >= 8 && !f.tool_words && u32_at(d, n - 8) == 0x21C1);
+  f.end_value =
+      (n >= 4 && le32(d, n - 4) == 0x21C1) || (n >= 8 && !f.tool_words && le32(d, n - 8) == 0x21C1);
   return f;
 }
 

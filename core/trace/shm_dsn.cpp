@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "util/byte_order.hpp"
 #include "util/text.hpp"
 
 namespace wavesift::shm {
@@ -17,11 +18,6 @@ constexpr size_t kNameRefWindow = 64;   // bytes examined at a signal's name ref
 constexpr size_t kTagSearchSpan = 1036; // how far past a record a following tag is sought
 
 enum class Kind { Other, Signal, Scope };
-
-uint32_t be32(std::span<const uint8_t> d, size_t at) {
-  return uint32_t{d[at]} << 24 | uint32_t{d[at + 1]} << 16 | uint32_t{d[at + 2]} << 8 |
-         uint32_t{d[at + 3]};
-}
 
 Kind kind_of(uint32_t tag) {
   switch (tag) {

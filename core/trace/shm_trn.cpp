@@ -4,6 +4,7 @@
 #include <set>
 
 #include "trace/records.hpp"
+#include "util/byte_order.hpp"
 
 namespace wavesift::shm {
 namespace {
@@ -12,11 +13,6 @@ constexpr uint32_t kMagic = 0xA19511BF;
 constexpr uint32_t kBlockMark = 0x001B2200;
 constexpr size_t kMinFileSize = 24;
 constexpr size_t kBlockHeaderSize = 64;
-
-uint32_t be32(std::span<const uint8_t> d, size_t at) {
-  return uint32_t{d[at]} << 24 | uint32_t{d[at + 1]} << 16 | uint32_t{d[at + 2]} << 8 |
-         uint32_t{d[at + 3]};
-}
 
 uint8_t bit_of(uint8_t byte, unsigned k) {
   return (byte >> k) & 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "trace/identifier_scan.hpp"
+#include "util/byte_order.hpp"
 #include "util/read_file.hpp"
 
 namespace wavesift::vpd {
@@ -14,11 +15,6 @@ constexpr size_t kMinSize = 128;
 constexpr size_t kOffsetTable = 48;
 constexpr size_t kOffsetSlots = 20;
 constexpr size_t kHeadSize = 128;
-
-uint32_t le32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-         uint32_t(b[at + 3]) << 24;
-}
 
 // Section starts: table slots that point past the header and inside the file, ascending, once.
 std::vector<size_t> section_offsets(std::span<const uint8_t> bytes) {

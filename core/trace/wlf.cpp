@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "trace/identifier_scan.hpp"
+#include "util/byte_order.hpp"
 #include "util/read_file.hpp"
 
 namespace wavesift::wlf {
@@ -17,10 +18,6 @@ constexpr size_t kRecordAreaAt = 16;
 constexpr size_t kMinNonZero = 16;
 constexpr uint8_t kPad = 0x00;
 constexpr uint8_t kTimeStep = 0xFF;
-
-uint16_t be16(std::span<const uint8_t> b, size_t at) {
-  return uint16_t(b[at] << 8 | b[at + 1]);
-}
 
 bool value_marked(std::span<const uint8_t> page) {
   return page[0] == 0xFF && page[1] == 0xFF;
