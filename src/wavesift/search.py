@@ -13,6 +13,8 @@ def expr(trace: PyTrace, text: str, scope: str = "") -> PyExpr:
     a short name may also be the last components of exactly one signal in the scope.
     Raises `ValueError` naming the column for malformed text and unknown names.
     """
+    if not isinstance(scope, str):
+        raise TypeError(f"scope must be a str, not {type(scope).__name__}")
     return compile_expression(trace, text, scope)
 
 

@@ -111,9 +111,9 @@ def _call(node: Call, operands: list[PyExpr]) -> PyExpr:
     if name == "$isz":
         return x.is_z()
     if name == "$past":
-        steps = node.args[1].value if len(node.args) == 2 else 1
-        assert isinstance(steps, int)
-        return x.rel_eval(-steps)
+        steps = node.args[1] if len(node.args) == 2 else Literal(1, node.offset)
+        assert isinstance(steps, Literal) and isinstance(steps.value, int)
+        return x.rel_eval(-steps.value)
     if name in ("$rose", "$fell"):
         now, before = (1, 0) if name == "$rose" else (0, 1)
         bit = x.slice(0, 0)

@@ -13,8 +13,9 @@ class ExpressionError(ValueError):
         self.hint = hint
         self.text = text
         self.column = offset + 1
-        # The text is shown on one line; line breaks and tabs inside it would move the caret.
-        shown = "".join(" " if ch in "\t\r\n\f\v" else ch for ch in text)
+        # The text is shown on one line; line breaks, tabs and other control characters
+        # inside it would move the caret or garble the terminal.
+        shown = "".join(ch if ch.isprintable() else " " for ch in text)
         advice = f"; {hint}" if hint else ""
         super().__init__(f"{reason} at column {self.column}{advice}\n  {shown}\n"
                          f"  {' ' * offset}^")

@@ -68,7 +68,7 @@ def tokenize(text: str) -> list[Token]:
 
 def _next_token(text: str, pos: int) -> Token:
     ch = text[pos]
-    if ch.isdigit() or ch == "'":
+    if ch in "0123456789'":
         return _number(text, pos)
     if ch == '"':
         return _string(text, pos)
@@ -143,7 +143,7 @@ def _number(text: str, pos: int) -> Token:
 
 def _string(text: str, pos: int) -> Token:
     escapes = {"n": "\n", "t": "\t", "\\": "\\", '"': '"'}
-    out = []
+    out: list[str] = []
     i = pos + 1
     while i < len(text):
         ch = text[i]

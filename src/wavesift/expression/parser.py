@@ -48,8 +48,9 @@ class _Parser:
         if self.peek.kind == "end":
             raise self.error("empty expression", self.peek)
         node = self.expression()
-        if self.peek.kind != "end":
-            raise self.error(f"unexpected {_describe(self.peek)}", self.peek)
+        rest = self.peek
+        if rest.kind != "end":
+            raise self.error(f"unexpected {_describe(rest)}", rest)
         return node
 
     @property
