@@ -76,14 +76,18 @@ class _Compiler:
         return _call(node, operands)
 
     def check_select(self, node: Select) -> None:
-        """A select beyond a signal's width would quietly read 0: refuse it."""
+        """A select beyond a signal's width would quietly read 0: refuse it.
+
+        A width of 1 is not trusted: some closed-format readers give every signal width 1
+        while holding wider values.
+        """
         if not isinstance(node.operand, Name):
             return
         full = self.full_name(node.operand)
         width = self.trace.signal_width(full)
-        if width and node.high >= width:
-            raise ExpressionError(f"bit {node.high} is outside {full}, which is {width} "
-                                  f"bit{'s' if width > 1 else ''} wide", self.text, node.offset)
+        if width > 1 and node.high >= width:
+            raise ExpressionError(f"bit {node.high} is outside {full}, which is {width} bits "
+                                  "wide", self.text, node.offset)
 
 
 def _balanced(items: list[PyExpr], combine: Callable[[PyExpr, PyExpr], PyExpr]) -> PyExpr:
