@@ -3,6 +3,7 @@ that fits no format is refused rather than read as an empty trace."""
 
 import gzip
 import pathlib
+import runpy
 import shutil
 
 import pytest
@@ -111,6 +112,13 @@ def test_missing_file_and_wrong_type(tmp_path):
         wavesift.load(tmp_path / "missing.vcd")
     with pytest.raises(TypeError):
         wavesift.load(42)
+
+
+def test_wlf_sample_is_reproducible():
+    namespace = runpy.run_path(str(EXAMPLES / "make_wlf_sample.py"), run_name="sample")
+    content = namespace["header_page"]() + namespace["value_page"]()
+    assert content == (EXAMPLES / "handshake.wlf").read_bytes()
+    assert detect_format(EXAMPLES / "handshake.wlf") == "wlf"
 
 
 def test_reader_errors_pass_through(tmp_path):

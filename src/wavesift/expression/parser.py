@@ -25,7 +25,8 @@ MAX_NESTING = 64
 MAX_DEPTH = 256
 
 _U32_MAX = (1 << 32) - 1
-_I64_MAX = (1 << 63) - 1
+# Larger step counts could overflow the engine's signed index sum; no trace is that long.
+MAX_STEPS = 1 << 62
 
 
 def parse(text: str) -> Node:
@@ -146,8 +147,8 @@ class _Parser:
                              f"{_describe(token)}", token)
         self.take()
         assert isinstance(token.value, int)
-        if token.value > _I64_MAX:
-            raise self.error("step count is too large", token)
+        if token.value > MAX_STEPS:
+            raise self.error(f"step count is larger than {MAX_STEPS}", token)
         return sign * token.value
 
     def primary(self) -> Node:
@@ -192,9 +193,9 @@ class _Parser:
         if name == "$past" and len(args) == 2:
             steps = args[1]
             if not (isinstance(steps, Literal) and isinstance(steps.value, int)
-                    and 1 <= steps.value <= _I64_MAX):
-                raise ExpressionError("the step count of $past must be an integer literal of "
-                                      "at least 1", self.text, steps.offset)
+                    and 1 <= steps.value <= MAX_STEPS):
+                raise ExpressionError("the step count of $past must be an integer literal from "
+                                      f"1 to {MAX_STEPS}", self.text, steps.offset)
         return Call(name, tuple(args), token.offset)
 
 
