@@ -1,4 +1,9 @@
-"""The expression language: SystemVerilog-like text compiled to `PyExpr` trees."""
+"""The expression language: SystemVerilog-like text compiled to `PyExpr` trees.
+
+Text goes through `lexer` (tokens, literal checks), `parser` (syntax tree, no trace needed)
+and `compile` (names resolved, engine tree built). docs/guide.md gives the syntax and how
+each construct maps onto the engine's rules.
+"""
 
 from wavesift._core import PyExpr, PyTrace
 from wavesift.expression.compile import compile_tree
