@@ -21,7 +21,15 @@ PyObject *load(PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kw
   if (!host::bind(p, args, nargs, kw, a) || !host::arg_str(a[0], Param, text)) return nullptr;
   auto result = Read(std::string(text));
   if (!result.ok()) {
-    PyErr_SetString(PyExc_ValueError, result.error().c_str());
+    // The whole message, NUL bytes included; bytes from a damaged file must not turn the
+    // error into a decoding error.
+    const std::string &m = result.error();
+    PyObject *text =
+        PyUnicode_DecodeUTF8(m.data(), static_cast<Py_ssize_t>(m.size()), "backslashreplace");
+    if (text) {
+      PyErr_SetObject(PyExc_ValueError, text);
+      Py_DECREF(text);
+    }
     return nullptr;
   }
   return wrap_trace(wavesift::share(std::move(result.value())));

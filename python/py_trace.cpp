@@ -110,6 +110,7 @@ PyObject *signal_values_range(PyObject *self, PyObject *const *args, Py_ssize_t 
       !host::arg_u64(a[1], "start", start) || !host::arg_u64(a[2], "end", end))
     return nullptr;
   const size_t count = end > start ? end - start : 0;
+  if (count > static_cast<size_t>(PY_SSIZE_T_MAX)) return PyErr_NoMemory();
   Owned list(PyList_New(static_cast<Py_ssize_t>(count)));
   if (!list) return nullptr;
   const wavesift::Trace &t = trace_of(self);

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "fst/utf8.hpp"
+#include "util/read_file.hpp"
 
 namespace wavesift::fst {
 namespace {
@@ -257,7 +258,7 @@ Result<TraceData> load(Result<Reader> opened) {
 } // namespace
 
 Result<TraceData> from_file(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open_for_reading(path);
   if (fd < 0) return Error{"Failed to open " + path + ": " + std::strerror(errno)};
   auto opened = Reader::open_fd(fd);
   ::close(fd);

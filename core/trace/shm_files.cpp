@@ -60,7 +60,8 @@ Result<DatabaseFiles> from_directory(const std::string &path) {
 } // namespace
 
 Result<DatabaseFiles> resolve_database(const std::string &path) {
-  if (is_directory(path)) return from_directory(path);
+  // A path with a NUL byte is no directory; reading it as the design file then fails.
+  if (path.find('\0') == std::string::npos && is_directory(path)) return from_directory(path);
 
   const fs::path p(path);
   std::string ext = p.extension().native();

@@ -9,6 +9,7 @@
 
 #include "signal/bitpack.hpp"
 #include "trace/vcd_codes.hpp"
+#include "util/read_file.hpp"
 #include "util/text.hpp"
 
 namespace wavesift::vcd {
@@ -199,7 +200,7 @@ private:
 } // namespace
 
 Result<VcdTrace> from_file(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open_for_reading(path);
   struct stat st {};
   if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);

@@ -15,8 +15,16 @@ Error failure(int err) {
 
 } // namespace
 
+int open_for_reading(const std::string &path) {
+  if (path.find('\0') != std::string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
 Result<std::vector<uint8_t>> read_file_bytes(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open_for_reading(path);
   if (fd < 0) return failure(errno);
 
   // The size from fstat only sizes the first buffer; the read loop runs to end of file, so a

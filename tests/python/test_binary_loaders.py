@@ -66,3 +66,22 @@ def test_shm_paths(tmp_path):
     bad.write_bytes(b"\x12\x34\x56\x78" + bytes(200))
     with pytest.raises(ValueError, match=r"^Bad DSN magic: 0x[0-9A-F]{8}$"):
         PyTrace.from_shm(str(bad))
+
+
+@pytest.mark.parametrize("loader, prefix", [
+    ("from_vcd", "Failed to open "), ("from_fst", "Failed to open "),
+    ("from_fsdb", "Failed to read "), ("from_vpd", "Failed to read "),
+    ("from_wlf", "Failed to read "), ("from_shm", "DSN: ")])
+def test_path_with_nul_names_no_file(tmp_path, loader, prefix):
+    # The part before the NUL exists, but a path with a NUL names no file at all.
+    real = tmp_path / "t.vcd"
+    real.write_text("$var wire 1 ! a $end\n#0\n1!\n")
+    with pytest.raises(ValueError) as info:
+        getattr(PyTrace, loader)(str(real) + "\x00junk")
+    assert str(info.value).startswith(prefix) and str(info.value).endswith("Invalid argument")
+
+
+def test_huge_range_is_a_memory_error():
+    t = PyTrace.from_vcd_string("$var wire 1 ! a $end\n#0\n1!\n")
+    with pytest.raises(MemoryError):
+        t.signal_values_range("a", 0, 2**64 - 1)
