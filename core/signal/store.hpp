@@ -57,6 +57,16 @@ public:
   // view lives as long as the store.
   ValueView peek(SignalId id, Index index) const;
 
+  // Cache hints for a writer that knows its next writes: the column header first, then (once
+  // the header is at hand) the end of its bytes, where the write will land.
+  void prefetch_column(SignalId id) const {
+    if (id < columns_.size()) __builtin_prefetch(&columns_[id], 1);
+  }
+  void prefetch_tail(SignalId id) const {
+    if (id < columns_.size() && columns_[id].bytes.size())
+      __builtin_prefetch(columns_[id].bytes.data() + columns_[id].bytes.size() - 1, 1);
+  }
+
   bool has_column(SignalId id) const { return id < columns_.size() && columns_[id].exists; }
   const Column *column(SignalId id) const { return has_column(id) ? &columns_[id] : nullptr; }
   // Dense length of a column (0 without one), as the list model would report it.

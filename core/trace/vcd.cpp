@@ -1,5 +1,6 @@
 #include "trace/vcd.hpp"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,7 +41,10 @@ public:
     if (in_dump_) value_line(s);
   }
 
-  VcdTrace finish() { return std::move(t_); }
+  VcdTrace finish() {
+    flush();
+    return std::move(t_);
+  }
 
 private:
   void keyword_line(std::string_view s) {
@@ -83,6 +87,7 @@ private:
   void time_line(std::string_view s) {
     const auto t = parse_u64_decimal(text::trim(s.substr(1)));
     t_.timestamps.push_back(t.value_or(0));
+    flush(); // queued writes belong to the previous index
     index_ = t_.timestamps.size() - 1;
     if (index_ != 0) t_.store.forward_fill(index_);
     in_dump_ = true;
@@ -122,16 +127,16 @@ private:
     const SignalId *id = lookup(text::trim(s.substr(space + 1)));
     if (!id) return;
     const std::string_view digits = s.substr(1, space - 1);
-    if (digits.empty()) return t_.store.set(*id, index_, ValueView());
-    if (!has_xz_digit(digits))
-      return t_.store.set(*id, index_, ValueView::of_int(pack_binary_digits(digits)));
+    if (digits.empty()) return queue(*id, ValueView());
+    if (!has_xz_digit(digits)) return queue(*id, ValueView::of_int(pack_binary_digits(digits)));
     bits_.resize(digits.size());
     for (size_t k = 0; k < digits.size(); ++k)
       bits_[k] = static_cast<uint8_t>(logic_bit_from_char(digits[k]));
     ValueView v;
     v.tag = Tag::Logic;
     v.data = bits_.data();
-    v.size = bits_.size();
+    v.size = static_cast<uint32_t>(bits_.size());
+    flush(); // the bits live in a buffer the next line reuses
     t_.store.set(*id, index_, v);
   }
 
@@ -143,14 +148,38 @@ private:
     ValueView v;
     v.tag = Tag::Real;
     v.real = text::parse_real(s.substr(1, space - 1)).value_or(0.0);
-    t_.store.set(*id, index_, v);
+    queue(*id, v);
   }
 
   void store(std::string_view code, const ValueView &v) {
-    if (const SignalId *id = lookup(code)) t_.store.set(*id, index_, v);
+    if (const SignalId *id = lookup(code)) queue(*id, v);
   }
 
   const SignalId *lookup(std::string_view code) const { return codes_.find(code); }
+
+  // Writes wait a few lines in a queue while their column's header, then its tail, are fetched
+  // into cache: a dump cycles through thousands of columns, and each write would otherwise
+  // stall on both. The queue keeps their order and is emptied before the index moves on.
+  // Queued values carry no pointer into the line.
+  void queue(SignalId id, const ValueView &v) {
+    if (pending_count_ == kQueueDepth) apply_oldest();
+    const size_t slot = (pending_head_ + pending_count_) % kQueueDepth;
+    pending_[slot] = Pending{id, v};
+    ++pending_count_;
+    t_.store.prefetch_column(id);
+    const size_t middle = (pending_head_ + pending_count_ / 2) % kQueueDepth;
+    t_.store.prefetch_tail(pending_[middle].id);
+  }
+  void apply_oldest() {
+    const Pending &p = pending_[pending_head_];
+    t_.store.set(p.id, index_, p.value);
+    pending_head_ = (pending_head_ + 1) % kQueueDepth;
+    --pending_count_;
+  }
+  void flush() {
+    while (pending_count_)
+      apply_oldest();
+  }
 
   VcdTrace t_;
   std::vector<std::string> scope_stack_;
@@ -158,6 +187,13 @@ private:
   std::vector<std::string_view> tokens_;
   std::vector<uint8_t> bits_;
   CodeTable codes_;
+  struct Pending {
+    SignalId id;
+    ValueView value;
+  };
+  static constexpr size_t kQueueDepth = 16;
+  std::array<Pending, kQueueDepth> pending_{};
+  size_t pending_head_ = 0, pending_count_ = 0;
   Index index_ = 0;
   bool in_dump_ = false;
 };
