@@ -52,6 +52,7 @@ inline void append_run(Column &c, uint64_t start, const uint8_t *value, size_t s
         (size == 1 ? c.last_head == *value : same_bytes(last_value(c), value, size)))
       return;
   }
+  if (*value == codec::kNoValue && c.records > 0) c.holes = true;
   const uint64_t offset = c.bytes.size();
   if (c.records % SignalStore::kBlock == 0) {
     c.cp_start.push_back(start);
@@ -102,6 +103,7 @@ inline void write(Column &c, uint64_t index, const uint8_t *value, size_t size) 
     c.bytes.resize(c.bytes.size() - c.last_size);
     c.last_size = static_cast<uint32_t>(size);
     c.last_head = *value;
+    if (*value == codec::kNoValue && c.records > 1) c.holes = true;
     std::memcpy(c.bytes.append(size), value, size);
     return;
   }
@@ -176,6 +178,7 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
   uint64_t start = 0, out_records = 0, out_start = 0;
   uint32_t out_size = 0;
   uint8_t out_head = 0;
+  bool holes = false;
   std::vector<uint64_t> cp_start, cp_offset;
   for (uint64_t k = 0; k < c.records; ++k) {
     start += codec::get_varint(in);
@@ -195,6 +198,7 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
     for (; delta >= 0x80; delta >>= 7)
       base[out++] = static_cast<uint8_t>(delta) | 0x80;
     base[out++] = static_cast<uint8_t>(delta);
+    if (*value == codec::kNoValue && out_records > 0) holes = true;
     std::memmove(base + out, value, size);
     out_value = out;
     out += size;
@@ -208,6 +212,7 @@ void absorb_gaps(Column &c, uint64_t s, uint64_t w) {
   c.last_start = out_start;
   c.last_size = out_size;
   c.last_head = out_head;
+  c.holes = holes;
   c.cp_start = std::move(cp_start);
   c.cp_offset = std::move(cp_offset);
 }
@@ -226,6 +231,17 @@ void SignalStore::set(SignalId id, Index index, const ValueView &value) {
   write(c, index, encoded.data(), encoded.size());
 }
 
+void SignalStore::set_before_fill(SignalId id, Index index, const ValueView &value) {
+  if (value.tag != Tag::NoValue && id < columns_.size()) {
+    Column &c = columns_[id];
+    // The closing fill would carry the last value over the gap: hold it there right away.
+    if (c.exists && c.synced == watermark_ && c.records > 0 && c.last_head != codec::kNoValue &&
+        index > c.length)
+      c.length = index;
+  }
+  set(id, index, value);
+}
+
 // Applies forward_fill(synced + 1 .. watermark) in order. A fill at n copies the value at n - 1
 // into n when n - 1 holds a value and n holds none, so in run form: a NoValue run that starts
 // in that range right after a value is absorbed by the value (up to the watermark), and a
@@ -235,8 +251,8 @@ void SignalStore::materialize(Column &c) const {
   if (s >= w) return;
   c.synced = w;
   if (c.records == 0) return;
-  // Runs that start after s need the full pass; otherwise only the tail can grow.
-  if (c.last_start > s) absorb_gaps(c, s, w);
+  // Only NoValue runs that start after s can be filled; without them only the tail can grow.
+  if (c.last_start > s && c.holes) absorb_gaps(c, s, w);
   if (c.length >= s + 1 && c.length <= w && c.last_head != codec::kNoValue) c.length = w + 1;
 }
 

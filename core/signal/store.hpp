@@ -33,6 +33,7 @@ struct Column {
   uint32_t last_size = 0;  // encoded size of the last run's value, which ends `bytes`
   uint8_t last_head = 0;   // its first byte: the whole value for a small Int or NoValue
   bool exists = false;
+  bool holes = false; // some run after the first holds NoValue (only those can be filled)
   std::vector<uint64_t> cp_start;  // start index of every kBlock-th record
   std::vector<uint64_t> cp_offset; // its byte offset
 };
@@ -46,6 +47,10 @@ public:
 
   void set(SignalId id, Index index, const SignalValue &value) { set(id, index, view_of(value)); }
   void set(SignalId id, Index index, const ValueView &value);
+  // set() for a reader that writes each column in ascending index order and then calls
+  // forward_fill(1), ..., forward_fill(n - 1) before reading: the trace comes out the same, but
+  // a gap after a value is stored as that value held rather than as NoValue to fill later.
+  void set_before_fill(SignalId id, Index index, const ValueView &value);
   void forward_fill(Index index);
   // Applies every pending fill and trims spare capacity; reads after this are the fastest.
   void seal();

@@ -245,7 +245,7 @@ Result<TraceData> load(Result<Reader> opened) {
     // not be looked at again (that read is a cache miss per change on long traces); search
     // only for a step the table does not have.
     const size_t i = v.step < n ? v.step : index.find(time);
-    t.store.set(id, i, convert.view(v));
+    t.store.set_before_fill(id, i, convert.view(v)); // every column is filled below
   };
   if (Status s = reader.read_value_changes(change); !s.ok())
     return Error{"FST signals: " + s.text()};
