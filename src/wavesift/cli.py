@@ -1,0 +1,517 @@
+"""The `wavesift` command line: ask a trace a question from a shell, a CI job or an agent.
+
+Every subcommand takes the trace file first and prints a human-readable table, or with
+`--json` exactly one JSON document (the schema is in docs/cli.md). Exit codes: 0 success,
+1 when `find --fail-if-none` matched nothing, 2 for usage and load errors (one line on
+stderr).
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import math
+import os
+import sys
+import time
+from collections.abc import Callable, Sequence
+from typing import Any, NoReturn, TextIO
+
+from wavesift._core import PyExpr, PyTrace
+from wavesift.expression import ExpressionError
+from wavesift.expression.names import SignalNames, UnresolvedName
+from wavesift.loading import detect_format, load
+from wavesift.search import expr as compile_expr
+
+SCHEMA_VERSION = 1
+
+EXIT_OK = 0
+EXIT_NONE_FOUND = 1
+EXIT_USAGE = 2
+
+
+class UsageError(Exception):
+    """A bad argument or an unreadable trace: reported on one line, exit code 2."""
+
+
+class _Parser(argparse.ArgumentParser):
+    # argparse prints the whole usage block; scripts and agents want one line they can show.
+    def error(self, message: str) -> NoReturn:
+        raise UsageError(f"{message} (see '{self.prog} --help')")
+
+
+# ---------------------------------------------------------------------------------------------
+# Values
+
+
+def json_value(value: Any) -> Any:
+    """A trace value as JSON can hold it: non-finite reals become the strings JSON lacks."""
+    if isinstance(value, float) and not math.isfinite(value):
+        return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")
+    return value
+
+
+def value_state(trace: PyTrace, name: str, index: int, value: Any) -> str:
+    """"value", or for a value without a number "z" (a Z bit) or "x" (X bits, or none)."""
+    if value is not None:
+        return "value"
+    sid = trace.signal_id(name)
+    if sid is not None and trace.eval_expr(PyExpr.signal(sid).is_z(), index):
+        return "z"
+    return "x"
+
+
+def text_value(value: Any, state: str = "x") -> str:
+    """A value for a human: decimal, with hexadecimal for numbers past 9; x or z if none."""
+    if value is None:
+        return state
+    if isinstance(value, bool):
+        return str(int(value))
+    if isinstance(value, int):
+        return f"{value} (0x{value:x})" if value > 9 else str(value)
+    if isinstance(value, float):
+        return repr(value)
+    return json.dumps(value)
+
+
+# ---------------------------------------------------------------------------------------------
+# Trace access helpers
+
+
+def load_trace(path: str, stderr: TextIO) -> PyTrace:
+    """Loads `path`, telling a person at a terminal how long it took."""
+    interactive = stderr.isatty()
+    start = time.monotonic()
+    if interactive:
+        stderr.write(f"loading {path} ...")
+        stderr.flush()
+    try:
+        trace = load(path)
+    except FileNotFoundError:
+        raise UsageError(f"cannot load {path}: no such file") from None
+    except IsADirectoryError:
+        raise UsageError(f"cannot load {path}: it is a directory") from None
+    except PermissionError:
+        raise UsageError(f"cannot load {path}: permission denied") from None
+    except (ValueError, OSError) as error:
+        raise UsageError(f"cannot load {path}: {_one_line(str(error))}") from None
+    finally:
+        if interactive:
+            stderr.write(f"\rloaded {path} in {time.monotonic() - start:.2f} s\n")
+            stderr.flush()
+    return trace
+
+
+def _one_line(text: str) -> str:
+    lines = [line for line in text.splitlines() if line.strip()]
+    return lines[0] if lines else text
+
+
+def resolve_signal(trace: PyTrace, name: str, scope: str = "") -> str:
+    """The full name `name` designates (full, short, or without its bit range)."""
+    try:
+        return SignalNames(trace, scope).resolve(name)
+    except UnresolvedName as error:
+        hint = f"; {error.hint}" if error.hint else ""
+        raise UsageError(f"{error.reason}{hint}") from None
+
+
+def check_scope(trace: PyTrace, scope: str) -> str:
+    scope = scope.strip(".")
+    if scope and scope not in set(trace.scopes()):
+        raise UsageError(f"unknown scope '{scope}'")
+    return scope
+
+
+def check_index(trace: PyTrace, index: int) -> int:
+    last = trace.max_index()
+    if index < 0 or index > last:
+        raise UsageError(f"index {index} is outside the trace (0..{last})")
+    return index
+
+
+def index_at_time(trace: PyTrace, when: int) -> int:
+    """The last index whose time is at or before `when` (the value in force then)."""
+    low, high = 0, trace.max_index()
+    if when < trace.timestamp(0):
+        raise UsageError(f"time {when} is before the trace starts (at {trace.timestamp(0)})")
+    while low < high:
+        middle = (low + high + 1) // 2
+        if trace.timestamp(middle) <= when:
+            low = middle
+        else:
+            high = middle - 1
+    return low
+
+
+def compile_condition(trace: PyTrace, text: str, scope: str) -> PyExpr:
+    try:
+        return compile_expr(trace, text, scope=scope)
+    except ExpressionError as error:
+        raise UsageError(f"bad expression: {_one_line(str(error))}") from None
+
+
+def _time_range(trace: PyTrace) -> dict[str, int]:
+    return {"start": trace.timestamp(0), "end": trace.timestamp(trace.max_index())}
+
+
+# ---------------------------------------------------------------------------------------------
+# Subcommands: each returns (JSON document, human text, exit code)
+
+Result = tuple[dict[str, Any], str, int]
+
+
+def cmd_info(trace: PyTrace, args: argparse.Namespace) -> Result:
+    doc = {"file": args.file, "format": detect_format(args.file),
+           "signals": len(trace.signal_names()), "scopes": len(trace.scopes()),
+           "indices": trace.max_index() + 1, "max_index": trace.max_index(),
+           "time": _time_range(trace)}
+    text = _table(["field", "value"], [
+        ["file", doc["file"]], ["format", doc["format"]], ["signals", doc["signals"]],
+        ["scopes", doc["scopes"]], ["indices", f"{doc['indices']} (0..{doc['max_index']})"],
+        ["time", f"{doc['time']['start']} .. {doc['time']['end']}"]])
+    return doc, text, EXIT_OK
+
+
+def cmd_signals(trace: PyTrace, args: argparse.Namespace) -> Result:
+    if args.glob is not None:
+        names = trace.find_signals_glob(args.glob)
+    elif args.contains is not None:
+        names = trace.find_signals_containing(args.contains)
+    else:
+        names = trace.signal_names()
+    rows = [{"name": n, "width": trace.signal_width(n)} for n in names]
+    doc = {"count": len(rows), "signals": rows}
+    text = _table(["name", "width"], [[r["name"], r["width"]] for r in rows])
+    return doc, text, EXIT_OK
+
+
+def cmd_scopes(trace: PyTrace, args: argparse.Namespace) -> Result:
+    if args.scope is None:
+        doc = {"scope": None, "scopes": trace.scopes(), "signals": []}
+        text = _table(["scope"], [[s] for s in doc["scopes"]])
+        return doc, text, EXIT_OK
+    scope = check_scope(trace, args.scope)
+    doc = {"scope": scope, "scopes": trace.local_scopes(scope),
+           "signals": trace.local_signals(scope)}
+    rows = [[s, "scope"] for s in doc["scopes"]] + [[s, "signal"] for s in doc["signals"]]
+    return doc, _table(["name", "kind"], rows), EXIT_OK
+
+
+def cmd_value(trace: PyTrace, args: argparse.Namespace) -> Result:
+    name = resolve_signal(trace, args.name)
+    if args.index is not None:
+        index = check_index(trace, args.index)
+    else:
+        index = index_at_time(trace, args.time)
+    value = trace.signal_value(name, index)
+    state = value_state(trace, name, index, value)
+    doc = {"signal": name, "width": trace.signal_width(name), "index": index,
+           "time": trace.timestamp(index), "value": json_value(value), "state": state}
+    text = _table(["signal", "index", "time", "value"],
+                  [[name, index, doc["time"], text_value(value, state)]])
+    return doc, text, EXIT_OK
+
+
+def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
+    scope = check_scope(trace, args.scope)
+    condition = compile_condition(trace, args.expr, scope)
+    value_names = [resolve_signal(trace, n, scope) for n in _split_names(args.values)]
+    if value_names:
+        found = trace.find_with_values(condition, value_names)
+        indices = [i for i, _ in found]
+        values = [v for _, v in found]
+    else:
+        indices = trace.parallel_find(condition)
+        values = [[] for _ in indices]
+    shown = len(indices) if args.limit is None else min(args.limit, len(indices))
+    matches = []
+    for index, row in zip(indices[:shown], values[:shown]):
+        matches.append({"index": index, "time": trace.timestamp(index),
+                        "values": {n: json_value(v) for n, v in zip(value_names, row)}})
+    doc: dict[str, Any] = {"expression": args.expr, "scope": scope, "count": len(indices),
+                           "limit": args.limit, "truncated": shown < len(indices),
+                           "matches": matches}
+    if args.plot is not None:
+        doc["plots"] = _plot_matches(trace, args, condition, value_names, indices[:shown],
+                                     scope)
+    rows = [[m["index"], m["time"]] + [text_value(m["values"][n],
+                                                  value_state(trace, n, m["index"],
+                                                              m["values"][n]))
+                                       for n in value_names]
+            for m in matches]
+    text = _table(["index", "time"] + value_names, rows)
+    text += f"\n{len(indices)} match{'es' if len(indices) != 1 else ''}"
+    if doc["truncated"]:
+        text += f" ({shown} shown)"
+    for path in doc.get("plots", []):
+        text += f"\nwrote {path}"
+    code = EXIT_NONE_FOUND if args.fail_if_none and not indices else EXIT_OK
+    return doc, text, code
+
+
+def _plot_matches(trace: PyTrace, args: argparse.Namespace, condition: PyExpr,
+                  value_names: list[str], indices: list[int], scope: str) -> list[str]:
+    from wavesift.plot import names_in_expression, plot
+
+    os.makedirs(args.plot, exist_ok=True)
+    names = list(dict.fromkeys(names_in_expression(trace, args.expr, scope) + value_names))
+    if not names:
+        raise UsageError("--plot: the expression names no signal to draw")
+    suffix = ".png" if args.plot_format == "png" else ".svg"
+    paths = []
+    for index in indices:
+        path = os.path.join(args.plot, f"match-{index:08d}{suffix}")
+        plot(trace, names, index, window=args.window, output=path,
+             title=f"{args.expr} @ index {index}")
+        paths.append(path)
+    return paths
+
+
+def cmd_count(trace: PyTrace, args: argparse.Namespace) -> Result:
+    scope = check_scope(trace, args.scope)
+    total = trace.parallel_count(compile_condition(trace, args.expr, scope))
+    doc = {"expression": args.expr, "scope": scope, "count": total}
+    return doc, str(total), EXIT_OK
+
+
+def cmd_changes(trace: PyTrace, args: argparse.Namespace) -> Result:
+    index = check_index(trace, args.index)
+    scope = check_scope(trace, args.scope)
+    changed = trace.changed_at_scope(index, scope) if scope else trace.changed_at(index)
+    rows = []
+    text_rows = []
+    for name, old, new in changed:
+        rows.append({"signal": name, "old": json_value(old), "new": json_value(new)})
+        old_state = value_state(trace, name, index - 1, old) if index > 0 else "x"
+        text_rows.append([name, text_value(old, old_state),
+                          text_value(new, value_state(trace, name, index, new))])
+    doc = {"index": index, "time": trace.timestamp(index), "scope": scope,
+           "count": len(rows), "changes": rows}
+    return doc, _table(["signal", "old", "new"], text_rows), EXIT_OK
+
+
+def cmd_transitions(trace: PyTrace, args: argparse.Namespace) -> Result:
+    name = resolve_signal(trace, args.name)
+    found = trace.transitions(name)
+    shown = found if args.limit is None else found[:args.limit]
+    rows = [{"index": i, "time": trace.timestamp(i), "old": json_value(old),
+             "new": json_value(new)} for i, old, new in shown]
+    doc = {"signal": name, "count": len(found), "limit": args.limit,
+           "truncated": len(shown) < len(found), "transitions": rows}
+    text_rows = [[r["index"], r["time"],
+                  text_value(old, value_state(trace, name, i - 1, old) if i > 0 else "x"),
+                  text_value(new, value_state(trace, name, i, new))]
+                 for r, (i, old, new) in zip(rows, shown)]
+    text = _table(["index", "time", "old", "new"], text_rows)
+    text += f"\n{len(found)} transition{'s' if len(found) != 1 else ''}"
+    if doc["truncated"]:
+        text += f" ({len(shown)} shown)"
+    return doc, text, EXIT_OK
+
+
+def cmd_stats(trace: PyTrace, args: argparse.Namespace) -> Result:
+    name = resolve_signal(trace, args.name)
+    low, high, total, count, changes, num_x, num_z = trace.signal_stats(name)
+    # With no numeric step the engine's min and max are placeholders, not values.
+    doc = {"signal": name, "width": trace.signal_width(name), "indices": trace.max_index() + 1,
+           "count": count, "min": low if count else None, "max": high if count else None,
+           "sum": total, "mean": total / count if count else None,
+           "transitions": changes, "x": num_x, "z": num_z}
+    text = _table(["field", "value"], [[k, "-" if v is None else v] for k, v in doc.items()])
+    return doc, text, EXIT_OK
+
+
+def cmd_snapshot(trace: PyTrace, args: argparse.Namespace) -> Result:
+    index = check_index(trace, args.index)
+    scope = check_scope(trace, args.scope)
+    values = trace.snapshot_scope(index, scope) if scope else trace.snapshot(index)
+    doc = {"index": index, "time": trace.timestamp(index), "scope": scope,
+           "count": len(values), "values": {k: json_value(v) for k, v in values.items()}}
+    prefix = f"{scope}." if scope else ""
+    text_rows = [[k, text_value(v, value_state(trace, prefix + k, index, v))]
+                 for k, v in values.items()]
+    return doc, _table(["signal", "value"], text_rows), EXIT_OK
+
+
+def cmd_plot(trace: PyTrace, args: argparse.Namespace) -> Result:
+    from wavesift.plot import plot
+
+    index = check_index(trace, args.index)
+    names = [resolve_signal(trace, n, args.scope) for n in args.names]
+    plot(trace, names, index, window=args.window, output=args.output)
+    doc = {"output": args.output, "index": index, "signals": names,
+           "window": args.window}
+    return doc, f"wrote {args.output}", EXIT_OK
+
+
+def _split_names(text: str | None) -> list[str]:
+    if not text:
+        return []
+    return [part.strip() for part in text.split(",") if part.strip()]
+
+
+def _table(header: list[str], rows: list[list[Any]]) -> str:
+    cells = [[str(c) for c in header]] + [[str(c) for c in row] for row in rows]
+    widths = [max(len(row[i]) for row in cells) for i in range(len(header))]
+    lines = ["  ".join(c.ljust(w) for c, w in zip(row, widths)).rstrip() for row in cells]
+    lines.insert(1, "  ".join("-" * w for w in widths))
+    return "\n".join(lines)
+
+
+# ---------------------------------------------------------------------------------------------
+# Argument parsing
+
+
+def _non_negative(text: str) -> int:
+    try:
+        number = int(text, 0)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not an integer: {text!r}") from None
+    if number < 0:
+        raise argparse.ArgumentTypeError(f"must not be negative: {text}")
+    return number
+
+
+def _positive(text: str) -> int:
+    number = _non_negative(text)
+    if number == 0:
+        raise argparse.ArgumentTypeError("must be at least 1")
+    return number
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = _Parser(prog="wavesift",
+                     description="Query waveform traces (VCD, FST, ...) from the shell.")
+    common = _Parser(add_help=False)
+    common.add_argument("file", help="the trace file (any format wavesift.load reads)")
+    common.add_argument("--json", action="store_true",
+                        help="print one JSON document (schema in docs/cli.md)")
+    sub = parser.add_subparsers(dest="command", metavar="COMMAND", parser_class=_Parser)
+    sub.required = True
+
+    def add(name: str, handler: Callable[[PyTrace, argparse.Namespace], Result],
+            help_text: str) -> argparse.ArgumentParser:
+        command = sub.add_parser(name, parents=[common], help=help_text,
+                                 description=help_text)
+        command.set_defaults(handler=handler)
+        return command
+
+    add("info", cmd_info, "format, signal and scope counts, time range, index count")
+
+    command = add("signals", cmd_signals, "list signals and their widths")
+    which = command.add_mutually_exclusive_group()
+    which.add_argument("--glob", metavar="P", help="only names matching the glob P (* and ?)")
+    which.add_argument("--contains", metavar="S", help="only names containing S (any case)")
+
+    command = add("scopes", cmd_scopes,
+                  "list every scope, or the child scopes and signals of SCOPE")
+    command.add_argument("scope", nargs="?", metavar="SCOPE")
+
+    command = add("value", cmd_value, "the value of a signal at an index or a time")
+    command.add_argument("name", metavar="NAME")
+    when = command.add_mutually_exclusive_group(required=True)
+    when.add_argument("--index", type=_non_negative, metavar="I")
+    when.add_argument("--time", type=_non_negative, metavar="T",
+                      help="the value in force at time T (the file's raw unit)")
+
+    command = add("find", cmd_find, "every index where an expression holds")
+    command.add_argument("expr", metavar="EXPR")
+    command.add_argument("--values", metavar="N,...",
+                         help="comma-separated signals whose values to show at each match")
+    command.add_argument("--limit", type=_non_negative, metavar="K",
+                         help="show at most K matches (the count is still the total)")
+    command.add_argument("--scope", default="", metavar="S",
+                         help="resolve short names from scope S")
+    command.add_argument("--fail-if-none", action="store_true",
+                         help="exit with status 1 when nothing matches")
+    command.add_argument("--plot", metavar="DIR",
+                         help="write one timing diagram per shown match into DIR")
+    command.add_argument("--plot-format", choices=["svg", "png"], default="svg")
+    command.add_argument("--window", type=_non_negative, default=10, metavar="N",
+                         help="indices drawn on each side of a match (default 10)")
+
+    command = add("count", cmd_count, "how many indices satisfy an expression")
+    command.add_argument("expr", metavar="EXPR")
+    command.add_argument("--scope", default="", metavar="S",
+                         help="resolve short names from scope S")
+
+    command = add("changes", cmd_changes, "the signals that changed at an index")
+    command.add_argument("index", type=_non_negative, metavar="INDEX")
+    command.add_argument("--scope", default="", metavar="S", help="only signals inside S")
+
+    command = add("transitions", cmd_transitions, "every change of one signal")
+    command.add_argument("name", metavar="NAME")
+    command.add_argument("--limit", type=_non_negative, metavar="K",
+                         help="show at most K transitions (the count is still the total)")
+
+    command = add("stats", cmd_stats, "min, max, mean, transitions and X/Z counts of a signal")
+    command.add_argument("name", metavar="NAME")
+
+    command = add("snapshot", cmd_snapshot, "every signal's value at an index")
+    command.add_argument("index", type=_non_negative, metavar="INDEX")
+    command.add_argument("--scope", default="", metavar="S",
+                         help="only signals inside S, named relative to it")
+
+    command = add("plot", cmd_plot, "draw signals around an index as a timing diagram")
+    command.add_argument("names", nargs="+", metavar="NAME")
+    command.add_argument("--index", type=_non_negative, required=True, metavar="I")
+    command.add_argument("--window", type=_non_negative, default=10, metavar="N",
+                         help="indices drawn on each side of I (default 10)")
+    command.add_argument("-o", "--output", required=True, metavar="OUT",
+                         help="the picture to write: .svg, or .png (needs cairosvg)")
+    command.add_argument("--scope", default="", metavar="S",
+                         help="resolve short names from scope S")
+    return parser
+
+
+def main(argv: Sequence[str] | None = None, stdout: TextIO | None = None,
+         stderr: TextIO | None = None) -> int:
+    """Runs the command line on `argv` (default: sys.argv[1:]) and returns the exit code."""
+    stdout = sys.stdout if stdout is None else stdout
+    stderr = sys.stderr if stderr is None else stderr
+    parser = build_parser()
+    try:
+        try:
+            args = parser.parse_args(argv)
+        except SystemExit as exit_:  # --help, and argparse's own exits
+            return int(exit_.code or 0) if isinstance(exit_.code, int) else EXIT_USAGE
+        if args.command == "plot":
+            _check_picture_path(args.output)
+        trace = load_trace(args.file, stderr)
+        doc, text, code = args.handler(trace, args)
+    except UsageError as error:
+        stderr.write(f"wavesift: error: {_one_line(str(error))}\n")
+        return EXIT_USAGE
+    try:
+        if args.json:
+            body = {"schema": SCHEMA_VERSION, "command": args.command, **doc}
+            stdout.write(json.dumps(body, allow_nan=False) + "\n")
+        else:
+            stdout.write(text + "\n")
+        stdout.flush()
+    except BrokenPipeError:
+        # A reader such as `head` went away: not an error of ours.
+        _silence_stdout()
+    return code
+
+
+def _check_picture_path(path: str) -> None:
+    from wavesift.plot import picture_format
+
+    try:
+        picture_format(path)
+    except ValueError as error:
+        raise UsageError(str(error)) from None
+
+
+def _silence_stdout() -> None:
+    try:
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+    except (OSError, ValueError):
+        pass
+
+
+if __name__ == "__main__":
+    sys.exit(main())
