@@ -22,7 +22,7 @@ _ROW = 34  # height of one signal's row
 _WAVE = 20  # height of the wave inside a row
 _TOP = 40  # room for the title
 _AXIS = 34  # room for the time axis
-_CHAR = 6.6  # width of one character of the 11px monospace font
+_CHAR = 7.2  # width of one character of the 11px monospace font, with a margin
 _MAX_WIDTH = 1600
 _FONT = "DejaVu Sans Mono, Menlo, Consolas, monospace"
 
@@ -31,7 +31,7 @@ _COLOUR_BUS = "#e8f5e9"
 _COLOUR_X = "#d32f2f"
 _COLOUR_X_FILL = "#ffcdd2"
 _COLOUR_Z = "#1565c0"
-_COLOUR_MARK = "#fff59d"
+_COLOUR_MARK = "#fdd835"
 
 
 def picture_format(path: str | os.PathLike[str]) -> str:
@@ -114,7 +114,7 @@ class _Diagram:
         self.end = end
         self.columns = end - start + 1
         self.label_width = max(_LABEL_WIDTH_MIN,
-                               int(max(len(n) for n in names) * _CHAR) + 16)
+                               int(max(len(n) for n in names) * _CHAR) + 24)
         self.column = max(8.0, min(64.0, (_MAX_WIDTH - self.label_width - 20) / self.columns))
         self.width = int(self.label_width + self.column * self.columns + 20)
         self.height = _TOP + _ROW * len(names) + _AXIS
@@ -133,17 +133,20 @@ class _Diagram:
         out.append(f'<rect width="{self.width}" height="{self.height}" fill="white"/>')
         out.append(f'<text x="8" y="20" font-size="13" font-weight="bold">'
                    f'{escape(self.title)}</text>')
+        out.append(f'<text x="{self.width - 8}" y="20" text-anchor="end" fill="#777">'
+                   'bus values in hexadecimal</text>')
         bottom = _TOP + _ROW * len(self.names)
-        mark = self.x(self.index)
-        out.append(f'<rect class="highlight" x="{mark:.1f}" y="{_TOP - 6}" '
-                   f'width="{self.column:.1f}" height="{bottom - _TOP + 10}" '
-                   f'fill="{_COLOUR_MARK}"/>')
         for i in range(self.start, self.end + 2):
             x = self.x(i)
             out.append(f'<line x1="{x:.1f}" y1="{_TOP - 6}" x2="{x:.1f}" y2="{bottom + 4}" '
                        'stroke="#e0e0e0" stroke-width="1"/>')
         for row, name in enumerate(self.names):
             self._signal(row, name)
+        # Drawn over the waves, translucent, so bus segments do not hide it.
+        mark = self.x(self.index)
+        out.append(f'<rect class="highlight" x="{mark:.1f}" y="{_TOP - 6}" '
+                   f'width="{self.column:.1f}" height="{bottom - _TOP + 10}" '
+                   f'fill="{_COLOUR_MARK}" fill-opacity="0.3" stroke="#f9a825"/>')
         self._axis(bottom)
         out.append("</svg>")
         return "\n".join(out) + "\n"
@@ -246,7 +249,7 @@ class _Diagram:
 
     def _label(self, x: float, y: float, room: float, text: str, colour: str) -> None:
         """Centred text, shortened with an ellipsis when its segment is too narrow."""
-        fits = int((room - 6) / _CHAR)
+        fits = int((room - 10) / _CHAR)
         if fits < 1:
             return
         if len(text) > fits:
