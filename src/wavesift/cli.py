@@ -116,6 +116,12 @@ def resolve_signal(trace: PyTrace, name: str, scope: str = "") -> str:
         raise UsageError(f"{error.reason}{hint}") from None
 
 
+def _signal_id(trace: PyTrace, name: str) -> int:
+    sid = trace.signal_id(name)
+    assert sid is not None, name  # names reach here resolved
+    return sid
+
+
 def check_scope(trace: PyTrace, scope: str) -> str:
     scope = scope.strip(".")
     if scope and scope not in set(trace.scopes()):
@@ -312,7 +318,16 @@ def cmd_transitions(trace: PyTrace, args: argparse.Namespace) -> Result:
 
 def cmd_stats(trace: PyTrace, args: argparse.Namespace) -> Result:
     name = resolve_signal(trace, args.name)
-    low, high, total, count, changes, num_x, num_z = trace.signal_stats(name)
+    low, high, total, count, changes, _, _ = trace.signal_stats(name)
+    # The X and Z counts are counted here, per index, because the engine's figures for
+    # wide vectors can exceed the number of indices (they are not steps).
+    signal = PyExpr.signal(_signal_id(trace, name))
+    num_z = trace.parallel_count(signal.is_z())
+    num_x = trace.parallel_count(signal.is_x().and_(signal.is_z().not_()))
+    if count == 0:
+        real = _real_stats(trace, name)
+        if real is not None:
+            low, high, total, count = real
     # With no numeric step the engine's min and max are placeholders, not values.
     doc = {"signal": name, "width": trace.signal_width(name), "indices": trace.max_index() + 1,
            "count": count, "min": low if count else None, "max": high if count else None,
@@ -320,6 +335,25 @@ def cmd_stats(trace: PyTrace, args: argparse.Namespace) -> Result:
            "transitions": changes, "x": num_x, "z": num_z}
     text = _table(["field", "value"], [[k, "-" if v is None else v] for k, v in doc.items()])
     return doc, text, EXIT_OK
+
+
+def _real_stats(trace: PyTrace, name: str) -> tuple[float, float, float, int] | None:
+    """(min, max, sum, count) over the indices of a real signal, which the engine's
+    integer statistics leave out; None when the signal holds no reals."""
+    last = trace.max_index()
+    changes = [(i, new) for i, _, new in trace.transitions(name)]
+    if not changes or changes[0][0] != 0:
+        changes.insert(0, (0, trace.signal_value(name, 0)))
+    reals = [(i, v) for i, v in changes if isinstance(v, float)]
+    if not reals:
+        return None
+    low, high, total, count = math.inf, -math.inf, 0.0, 0
+    for (i, value), (j, _) in zip(changes, changes[1:] + [(last + 1, None)]):
+        if isinstance(value, float) and math.isfinite(value):
+            low, high = min(low, value), max(high, value)
+            total += value * (j - i)
+            count += j - i
+    return (low, high, total, count) if count else None
 
 
 def cmd_snapshot(trace: PyTrace, args: argparse.Namespace) -> Result:

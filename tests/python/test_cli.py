@@ -49,8 +49,8 @@ SCHEMAS = {
                                      "required": {"index": "integer", "time": "integer",
                                                   "old": VALUE, "new": VALUE}}]},
     "stats": {"signal": "string", "width": "integer", "indices": "integer",
-              "count": "integer", "min": ("integer", "null"), "max": ("integer", "null"),
-              "sum": "integer", "mean": ("number", "null"), "transitions": "integer",
+              "count": "integer", "min": ("number", "null"), "max": ("number", "null"),
+              "sum": "number", "mean": ("number", "null"), "transitions": "integer",
               "x": "integer", "z": "integer"},
     "snapshot": {"index": "integer", "time": "integer", "scope": "string",
                  "count": "integer", "values": {"type": "map", "values": VALUE}},
@@ -216,6 +216,26 @@ def test_count_changes_transitions_stats_snapshot():
     assert run_json("snapshot", VCD, 9)["count"] == 13
 
 
+@pytest.mark.parametrize("name, count, low, high, x, z", [
+    ("cpu.data", 258, 62483857, 4270887171, 143, 0),
+    ("cpu.bus.addr", 178, 0, 252, 0, 223),
+    ("cpu.alu.temp", 401, 25.0, 29.75, 0, 0),     # reals: over every index they hold
+])
+def test_stats_counts_and_extremes(name, count, low, high, x, z):
+    doc = run_json("stats", VCD, name)
+    assert (doc["count"], doc["min"], doc["max"], doc["x"], doc["z"]) == (count, low, high, x, z)
+    assert doc["count"] + doc["x"] + doc["z"] == doc["indices"]
+
+
+def test_stats_of_a_real_weights_each_value_by_its_steps(tmp_path):
+    path = tmp_path / "r.vcd"
+    path.write_text("$scope module t $end\n$var real 64 ! r $end\n$var wire 1 # c $end\n"
+                    "$upscope $end\n$enddefinitions $end\n#0\nr1.0 !\n0#\n#1\n1#\n"
+                    "#2\n0#\nr4.0 !\n")
+    doc = run_json("stats", path, "t.r")
+    assert (doc["count"], doc["min"], doc["max"], doc["sum"]) == (3, 1.0, 4.0, 6.0)
+
+
 def test_stats_without_numeric_values_has_no_min_or_max(tmp_path):
     path = tmp_path / "x.vcd"
     path.write_text("$scope module t $end\n$var wire 4 ! v $end\n$upscope $end\n"
@@ -228,8 +248,8 @@ def test_non_finite_reals_stay_valid_json(tmp_path):
     path = tmp_path / "r.vcd"
     path.write_text("$scope module t $end\n$var real 64 ! r $end\n$upscope $end\n"
                     "$enddefinitions $end\n#0\nrnan !\n#5\nrinf !\n")
-    values = [t["new"] for t in run_json("transitions", path, "t.r")["transitions"]]
-    assert all(isinstance(v, (str, float)) for v in values)
+    assert [t["new"] for t in run_json("transitions", path, "t.r")["transitions"]] == ["inf"]
+    assert run_json("value", path, "t.r", "--index", 0)["value"] == "nan"
 
 
 # ---------------------------------------------------------------------------------------------
