@@ -258,9 +258,12 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
 
 def _plot_matches(trace: PyTrace, args: argparse.Namespace, condition: PyExpr,
                   value_names: list[str], indices: list[int], scope: str) -> list[str]:
-    from wavesift.plot import names_in_expression, plot
+    from wavesift.plot import names_in_expression
 
-    os.makedirs(args.plot, exist_ok=True)
+    try:
+        os.makedirs(args.plot, exist_ok=True)
+    except OSError as error:
+        raise UsageError(f"--plot: cannot create {args.plot}: {error.strerror}") from None
     names = list(dict.fromkeys(names_in_expression(trace, args.expr, scope) + value_names))
     if not names:
         raise UsageError("--plot: the expression names no signal to draw")
@@ -268,8 +271,7 @@ def _plot_matches(trace: PyTrace, args: argparse.Namespace, condition: PyExpr,
     paths = []
     for index in indices:
         path = os.path.join(args.plot, f"match-{index:08d}{suffix}")
-        plot(trace, names, index, window=args.window, output=path,
-             title=f"{args.expr} @ index {index}")
+        _draw(trace, names, index, args.window, path, f"{args.expr} @ index {index}")
         paths.append(path)
     return paths
 
@@ -368,12 +370,22 @@ def cmd_snapshot(trace: PyTrace, args: argparse.Namespace) -> Result:
     return doc, _table(["signal", "value"], text_rows), EXIT_OK
 
 
-def cmd_plot(trace: PyTrace, args: argparse.Namespace) -> Result:
+def _draw(trace: PyTrace, names: list[str], index: int, window: int, output: str,
+          title: str | None = None) -> None:
     from wavesift.plot import plot
 
+    try:
+        plot(trace, names, index, window=window, output=output, title=title)
+    except (ImportError, ValueError) as error:
+        raise UsageError(str(error)) from None
+    except OSError as error:
+        raise UsageError(f"cannot write {output}: {error.strerror or error}") from None
+
+
+def cmd_plot(trace: PyTrace, args: argparse.Namespace) -> Result:
     index = check_index(trace, args.index)
     names = [resolve_signal(trace, n, args.scope) for n in args.names]
-    plot(trace, names, index, window=args.window, output=args.output)
+    _draw(trace, names, index, args.window, args.output)
     doc = {"output": args.output, "index": index, "signals": names,
            "window": args.window}
     return doc, f"wrote {args.output}", EXIT_OK
@@ -510,8 +522,11 @@ def main(argv: Sequence[str] | None = None, stdout: TextIO | None = None,
             args = parser.parse_args(argv)
         except SystemExit as exit_:  # --help, and argparse's own exits
             return int(exit_.code or 0) if isinstance(exit_.code, int) else EXIT_USAGE
+        # Refused before a possibly long load.
         if args.command == "plot":
             _check_picture_path(args.output)
+        if args.command == "find" and args.plot is not None and args.plot_format == "png":
+            _check_picture_path("match.png")
         trace = load_trace(args.file, stderr)
         doc, text, code = args.handler(trace, args)
     except UsageError as error:
@@ -531,11 +546,12 @@ def main(argv: Sequence[str] | None = None, stdout: TextIO | None = None,
 
 
 def _check_picture_path(path: str) -> None:
-    from wavesift.plot import picture_format
+    from wavesift.plot import picture_format, png_converter
 
     try:
-        picture_format(path)
-    except ValueError as error:
+        if picture_format(path) == "png":
+            png_converter()
+    except (ValueError, ImportError) as error:
         raise UsageError(str(error)) from None
 
 

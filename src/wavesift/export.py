@@ -15,6 +15,8 @@ if TYPE_CHECKING:
 
 __all__ = ["SignalArrays", "to_numpy"]
 
+_NAN = float("nan")  # a real with no value
+
 
 class SignalArrays(NamedTuple):
     """The changes of one signal, as parallel arrays of the same length.
@@ -36,19 +38,34 @@ class SignalArrays(NamedTuple):
     z: np.ndarray
 
 
-def to_numpy(trace: PyTrace, name: str) -> SignalArrays:
-    """The changes of signal `name` (its full name) as NumPy arrays; see `SignalArrays`.
+def resolve_name(trace: PyTrace, name: str) -> str:
+    """The full signal name `name` designates; `KeyError` when none or several."""
+    if trace.signal_id(name) is not None:
+        return name
+    from wavesift.expression.names import SignalNames, UnresolvedName
 
-    Raises `KeyError` for an unknown name and `ImportError` when NumPy is not installed.
+    try:
+        return SignalNames(trace, "").resolve(name)
+    except UnresolvedName as error:
+        hint = f"; {error.hint}" if error.hint else ""
+        raise KeyError(f"{error.reason}{hint}") from None
+
+
+def to_numpy(trace: PyTrace, name: str) -> SignalArrays:
+    """The changes of signal `name` as NumPy arrays; see `SignalArrays`.
+
+    `name` is a full name, or one that designates a single signal as in expressions (`pc`
+    for `top.cpu.pc`, or without its bit range, `top.pc` for `top.pc [15:0]`). Raises
+    `KeyError` for an unknown or ambiguous name and `ImportError` without NumPy.
     """
     try:
         import numpy as np
     except ImportError:
         raise ImportError("wavesift.to_numpy needs NumPy: pip install wavesift[numpy]") \
             from None
+    name = resolve_name(trace, name)
     sid = trace.signal_id(name)
-    if sid is None:
-        raise KeyError(f"unknown signal {name!r}")
+    assert sid is not None
     changes = [(index, new) for index, _, new in trace.transitions(name)]
     # The value held from index 0 is not a transition, but it is where the signal starts.
     if not changes or changes[0][0] != 0:
@@ -71,5 +88,3 @@ def to_numpy(trace: PyTrace, name: str) -> SignalArrays:
         values = np.array([0 if v is None else v for v in raw], dtype=np.uint64)
     return SignalArrays(indices, times, values, known, z)
 
-
-_NAN = float("nan")  # a real with no value

@@ -15,7 +15,7 @@ from xml.sax.saxutils import escape
 
 from wavesift._core import PyExpr, PyTrace
 
-__all__ = ["plot", "picture_format", "names_in_expression"]
+__all__ = ["plot", "picture_format", "names_in_expression", "png_converter"]
 
 _LABEL_WIDTH_MIN = 90
 _ROW = 34  # height of one signal's row
@@ -65,16 +65,20 @@ def plot(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
     """Draws `names` over indices `index - window` to `index + window` (clipped to the trace).
 
     Returns the SVG text; with `output`, also writes it there, as SVG or (for a `.png`
-    name) as PNG, which needs the optional `cairosvg` package. Names are full signal names;
-    an unknown one raises `ValueError`, as does an index past the end of the trace.
+    name) as PNG, which needs the optional `cairosvg` package. Names are full, or short as in
+    expressions; an unknown or ambiguous one raises `ValueError`, as does an index past the
+    end of the trace.
     """
     if isinstance(names, str):
         names = [names]
     if not names:
         raise ValueError("plot needs at least one signal name")
-    for name in names:
-        if trace.signal_id(name) is None:
-            raise ValueError(f"unknown signal {name!r}")
+    from wavesift.export import resolve_name
+
+    try:
+        names = [resolve_name(trace, name) for name in names]
+    except KeyError as error:
+        raise ValueError(error.args[0]) from None
     last = trace.max_index()
     if index < 0 or index > last:
         raise ValueError(f"index {index} is outside the trace (0..{last})")
@@ -92,7 +96,8 @@ def plot(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
     return svg
 
 
-def _write_png(svg: str, path: str) -> None:
+def png_converter():  # type: ignore[no-untyped-def]
+    """The `cairosvg` module that writes PNG; `ImportError` saying how to get it."""
     try:
         import cairosvg  # type: ignore[import-not-found, import-untyped]
     except ImportError:
@@ -101,7 +106,11 @@ def _write_png(svg: str, path: str) -> None:
     except OSError as error:  # cairosvg is present but the cairo library is not
         raise ImportError(f"PNG output needs the cairo library ({error}); "
                           "write .svg instead") from None
-    cairosvg.svg2png(bytestring=svg.encode("utf-8"), write_to=path)
+    return cairosvg
+
+
+def _write_png(svg: str, path: str) -> None:
+    png_converter().svg2png(bytestring=svg.encode("utf-8"), write_to=path)
 
 
 class _Diagram:
