@@ -411,7 +411,8 @@ def _table(header: list[str], rows: list[list[Any]]) -> str:
 
 def _non_negative(text: str) -> int:
     try:
-        number = int(text, 0)
+        # Decimal first, so that "010" is ten rather than refused as an octal-looking literal.
+        number = int(text, 10) if text.strip().lstrip("+-").isdigit() else int(text, 0)
     except ValueError:
         raise argparse.ArgumentTypeError(f"not an integer: {text!r}") from None
     if number < 0:

@@ -272,7 +272,7 @@ class _Diagram:
                           f'x2="{self.x(self.end + 1):.1f}" y2="{y}" stroke="black"/>')
         self.parts.append(f'<text x="8" y="{y + 14}" fill="#555">time</text>')
         labels = [str(self.trace.timestamp(i)) for i in range(self.start, self.end + 1)]
-        longest = max(len(t) for t in labels) * _CHAR + 6
+        longest = max(len(t) for t in labels) * _CHAR + 14
         step = max(1, math.ceil(longest / self.column))
         for offset, text in enumerate(labels):
             i = self.start + offset
