@@ -223,18 +223,12 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
     scope = check_scope(trace, args.scope)
     condition = compile_condition(trace, args.expr, scope)
     value_names = [resolve_signal(trace, n, scope) for n in _split_names(args.values)]
-    if value_names:
-        found = trace.find_with_values(condition, value_names)
-        indices = [i for i, _ in found]
-        values = [v for _, v in found]
-    else:
-        indices = trace.parallel_find(condition)
-        values = [[] for _ in indices]
+    indices = trace.parallel_find(condition)
     shown = len(indices) if args.limit is None else min(args.limit, len(indices))
-    matches = []
-    for index, row in zip(indices[:shown], values[:shown]):
-        matches.append({"index": index, "time": trace.timestamp(index),
-                        "values": {n: json_value(v) for n, v in zip(value_names, row)}})
+    # Values are read for the listed matches only: a search may match millions of steps.
+    matches = [{"index": index, "time": trace.timestamp(index),
+                "values": {n: json_value(trace.signal_value(n, index)) for n in value_names}}
+               for index in indices[:shown]]
     doc: dict[str, Any] = {"expression": args.expr, "scope": scope, "count": len(indices),
                            "limit": args.limit, "truncated": shown < len(indices),
                            "matches": matches}
