@@ -345,3 +345,52 @@ def test_runs_as_a_module():
                             capture_output=True, text=True, timeout=120)
     assert result.returncode == 2 and result.stderr.count("\n") == 1
 
+
+
+# ---------------------------------------------------------------------------------------------
+# A generated benchmark trace: thousands of signals, X and Z, reals, wide words
+
+
+@pytest.fixture(scope="module")
+def bench_trace(tmp_path_factory):
+    path = tmp_path_factory.mktemp("bench") / "bench.vcd"
+    subprocess.run([sys.executable, str(ROOT / "bench" / "gen_vcd.py"), str(path),
+                    "--size-mb", "20", "--signals", "1000"], check=True, capture_output=True,
+                   timeout=300)
+    return str(path)
+
+
+def test_every_command_on_a_benchmark_trace(bench_trace, tmp_path):
+    info = run_json("info", bench_trace)
+    assert info["signals"] == 1000 and info["indices"] > 10_000
+    signals = run_json("signals", bench_trace)["signals"]
+    bit = next(s["name"] for s in signals if s["width"] == 1)
+    bus = next(s["name"] for s in signals if 8 <= s["width"] <= 64)
+    scope = bit.rsplit(".", 1)[0]
+    assert bit in run_json("scopes", bench_trace, scope)["signals"]
+    assert run_json("signals", bench_trace, "--glob", bit)["count"] == 1
+
+    middle = info["max_index"] // 2
+    at_index = run_json("value", bench_trace, bus, "--index", middle)
+    at_time = run_json("value", bench_trace, bus, "--time", at_index["time"])
+    assert at_time["value"] == at_index["value"] and at_time["state"] == at_index["state"]
+
+    condition = f"$rose({bit}) && !$isunknown({bus})"
+    total = run_json("count", bench_trace, condition)["count"]
+    found = run_json("find", bench_trace, condition, "--values", bus, "--limit", 5)
+    assert found["count"] == total > 0 and len(found["matches"]) == min(5, total)
+    for match in found["matches"]:
+        assert isinstance(match["values"][bus], int)
+
+    changes = run_json("changes", bench_trace, middle, "--scope", scope)
+    assert all(c["signal"].startswith(scope + ".") for c in changes["changes"])
+    transitions = run_json("transitions", bench_trace, bus)
+    assert transitions["count"] == len(transitions["transitions"]) > 0
+    stats = run_json("stats", bench_trace, bus)
+    assert stats["count"] + stats["x"] + stats["z"] == stats["indices"] == info["indices"]
+    assert stats["transitions"] == transitions["count"]
+    assert run_json("snapshot", bench_trace, middle)["count"] == 1000
+    out = tmp_path / "bench.svg"
+    assert run_json("plot", bench_trace, bit, bus, "--index", middle, "-o", out)["signals"] \
+        == [bit, bus]
+    assert out.stat().st_size > 1000
