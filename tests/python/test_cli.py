@@ -303,6 +303,15 @@ def test_usage_and_load_errors(argv, message):
     assert err.count("\n") == 1, err
 
 
+def test_time_before_the_trace_starts(tmp_path):
+    path = tmp_path / "late.vcd"
+    path.write_text("$scope module t $end\n$var wire 1 ! a $end\n$upscope $end\n"
+                    "$enddefinitions $end\n#10\n1!\n#20\n0!\n")
+    code, out, err = run("value", path, "a", "--time", 5)
+    assert code == 2 and out == "" and "before the trace starts" in err
+    assert run_json("value", path, "a", "--time", 25)["value"] == 0
+
+
 def test_help_exits_zero(capsys):
     assert main(["--help"]) == 0
     assert "snapshot" in capsys.readouterr().out
@@ -394,3 +403,23 @@ def test_every_command_on_a_benchmark_trace(bench_trace, tmp_path):
     assert run_json("plot", bench_trace, bit, bus, "--index", middle, "-o", out)["signals"] \
         == [bit, bus]
     assert out.stat().st_size > 1000
+
+
+def test_reference_examples_show_real_output(monkeypatch):
+    """The `$ wavesift ...` sessions of docs/cli.md print what they show."""
+    import re
+    import shlex
+
+    monkeypatch.chdir(ROOT)
+    text = (ROOT / "docs" / "cli.md").read_text(encoding="utf-8")
+    checked = 0
+    for block in re.findall(r"^```sh\n(.*?)^```", text, re.MULTILINE | re.DOTALL):
+        for session in re.split(r"\n(?=\$ )", block.strip()):
+            command, _, shown = session.partition("\n")
+            if not command.startswith("$ wavesift ") or "||" in command:
+                continue
+            code, out, err = run(*shlex.split(command[len("$ wavesift "):]))
+            assert (code, err) == (0, ""), command
+            assert out.strip() == shown.strip(), command
+            checked += 1
+    assert checked >= 3
