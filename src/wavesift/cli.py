@@ -25,6 +25,8 @@ from wavesift.search import expr as compile_expr
 
 SCHEMA_VERSION = 1
 
+PLOT_DEFAULT_LIMIT = 10  # pictures `find --plot` writes when no --limit is given
+
 EXIT_OK = 0
 EXIT_NONE_FOUND = 1
 EXIT_USAGE = 2
@@ -233,8 +235,10 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
                            "limit": args.limit, "truncated": shown < len(indices),
                            "matches": matches}
     if args.plot is not None:
-        doc["plots"] = _plot_matches(trace, args, condition, value_names, indices[:shown],
-                                     scope)
+        # Without --limit, a loose condition could otherwise write thousands of files.
+        pictures = shown if args.limit is not None else min(shown, PLOT_DEFAULT_LIMIT)
+        doc["plots"] = _plot_matches(trace, args, condition, value_names,
+                                     indices[:pictures], scope)
     rows = [[m["index"], m["time"]] + [text_value(m["values"][n],
                                                   value_state(trace, n, m["index"],
                                                               m["values"][n]))
@@ -467,7 +471,8 @@ def build_parser() -> argparse.ArgumentParser:
     command.add_argument("--fail-if-none", action="store_true",
                          help="exit with status 1 when nothing matches")
     command.add_argument("--plot", metavar="DIR",
-                         help="write one timing diagram per shown match into DIR")
+                         help="write one timing diagram per shown match into DIR (at most "
+                         f"{PLOT_DEFAULT_LIMIT} without --limit)")
     command.add_argument("--plot-format", choices=["svg", "png"], default="svg")
     command.add_argument("--window", type=_non_negative, default=10, metavar="N",
                          help="indices drawn on each side of a match (default 10)")

@@ -178,3 +178,10 @@ def test_cli_png_without_cairosvg_is_a_one_line_error(tmp_path, monkeypatch):
     code, text, err = _cli("plot", VCD, "clk", "--index", 9, "-o", tmp_path / "p.png")
     assert code == 2 and text == "" and "cairosvg" in err and err.count("\n") == 1
     assert not (tmp_path / "p.png").exists()
+
+
+def test_cli_find_plot_is_bounded_without_a_limit(tmp_path):
+    code, text, err = _cli("find", VCD, "clk", "--plot", tmp_path, "--json")
+    doc = json.loads(text)
+    assert code == 0 and doc["count"] > 100 and len(doc["matches"]) == doc["count"]
+    assert len(doc["plots"]) == 10 == len(list(tmp_path.iterdir()))
