@@ -427,10 +427,17 @@ def _positive(text: str) -> int:
 
 def build_parser() -> argparse.ArgumentParser:
     parser = _Parser(prog="wavesift",
-                     description="Query waveform traces (VCD, FST, ...) from the shell.")
+                     description="Query waveform traces (VCD, FST, ...) from the shell.",
+                     epilog="Exit codes: 0 success, 1 find --fail-if-none matched nothing, "
+                            "2 usage or load error. JSON schema: docs/cli.md.")
     common = _Parser(add_help=False)
-    common.add_argument("file", help="the trace file (any format wavesift.load reads)")
-    common.add_argument("--json", action="store_true",
+    common.add_argument("file", metavar="FILE",
+                        help="the trace file (VCD, VCD.gz, FST, or the best-effort formats)")
+    # Accepted before or after the subcommand; SUPPRESS keeps the subcommand's default from
+    # overwriting a --json given before it.
+    common.add_argument("--json", action="store_true", default=argparse.SUPPRESS,
+                        help="print one JSON document (schema in docs/cli.md)")
+    parser.add_argument("--json", action="store_true",
                         help="print one JSON document (schema in docs/cli.md)")
     sub = parser.add_subparsers(dest="command", metavar="COMMAND", parser_class=_Parser)
     sub.required = True
@@ -461,7 +468,8 @@ def build_parser() -> argparse.ArgumentParser:
                       help="the value in force at time T (the file's raw unit)")
 
     command = add("find", cmd_find, "every index where an expression holds")
-    command.add_argument("expr", metavar="EXPR")
+    command.add_argument("expr", metavar="EXPR",
+                         help="a condition, e.g. '$rose(clk) && valid && ready'")
     command.add_argument("--values", metavar="N,...",
                          help="comma-separated signals whose values to show at each match")
     command.add_argument("--limit", type=_non_negative, metavar="K",
@@ -473,7 +481,8 @@ def build_parser() -> argparse.ArgumentParser:
     command.add_argument("--plot", metavar="DIR",
                          help="write one timing diagram per shown match into DIR (at most "
                          f"{PLOT_DEFAULT_LIMIT} without --limit)")
-    command.add_argument("--plot-format", choices=["svg", "png"], default="svg")
+    command.add_argument("--plot-format", choices=["svg", "png"], default="svg",
+                         help="picture format for --plot (png needs cairosvg)")
     command.add_argument("--window", type=_non_negative, default=10, metavar="N",
                          help="indices drawn on each side of a match (default 10)")
 
@@ -532,6 +541,9 @@ def main(argv: Sequence[str] | None = None, stdout: TextIO | None = None,
     except UsageError as error:
         stderr.write(f"wavesift: error: {_one_line(str(error))}\n")
         return EXIT_USAGE
+    except KeyboardInterrupt:
+        stderr.write("wavesift: interrupted\n")
+        return 130
     try:
         if args.json:
             body = {"schema": SCHEMA_VERSION, "command": args.command, **doc}

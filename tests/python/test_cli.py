@@ -312,6 +312,16 @@ def test_time_before_the_trace_starts(tmp_path):
     assert run_json("value", path, "a", "--time", 25)["value"] == 0
 
 
+@pytest.mark.parametrize("argv", [
+    ["--json", "count", VCD, "valid"],
+    ["count", "--json", VCD, "valid"],
+    ["count", VCD, "valid", "--json"],
+])
+def test_json_flag_anywhere(argv):
+    code, out, _ = run(*argv)
+    assert code == 0 and json.loads(out)["count"] == 258
+
+
 def test_help_exits_zero(capsys):
     assert main(["--help"]) == 0
     assert "snapshot" in capsys.readouterr().out
