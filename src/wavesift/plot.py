@@ -8,6 +8,7 @@ red bands, Z values a line at mid height; the chosen index is highlighted.
 
 from __future__ import annotations
 
+import json
 import math
 import os
 from collections.abc import Sequence
@@ -15,7 +16,7 @@ from xml.sax.saxutils import escape
 
 from wavesift._core import PyExpr, PyTrace
 
-__all__ = ["plot", "picture_format", "names_in_expression", "png_converter"]
+__all__ = ["plot", "wavejson", "picture_format", "names_in_expression", "png_converter"]
 
 _LABEL_WIDTH_MIN = 90
 _ROW = 34  # height of one signal's row
@@ -35,12 +36,12 @@ _COLOUR_MARK = "#fdd835"
 
 
 def picture_format(path: str | os.PathLike[str]) -> str:
-    """"svg" or "png", from the file name's suffix; `ValueError` for anything else."""
+    """"svg", "png" or "json" (WaveJSON), from the file name's suffix; else `ValueError`."""
     suffix = os.path.splitext(os.fspath(path))[1].lower()
-    if suffix in (".svg", ".png"):
+    if suffix in (".svg", ".png", ".json"):
         return suffix[1:]
     raise ValueError(f"cannot write a picture named {os.fspath(path)!r}: "
-                     "the name must end in .svg or .png")
+                     "the name must end in .svg, .png or .json (WaveJSON)")
 
 
 def names_in_expression(trace: PyTrace, text: str, scope: str = "") -> list[str]:
@@ -91,9 +92,66 @@ def plot(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
         if kind == "png":
             _write_png(svg, os.fspath(output))
         else:
+            text = svg
+            if kind == "json":
+                text = json.dumps(_wavejson(trace, list(names), index, start, end, title),
+                                  indent=1) + "\n"
             with open(output, "w", encoding="utf-8") as file:
-                file.write(svg)
+                file.write(text)
     return svg
+
+
+def wavejson(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
+             title: str | None = None) -> dict[str, object]:
+    """The same window as WaveDrom's WaveJSON, for the WaveDrom editor and renderers.
+
+    One wave character per index: `0`/`1` for one-bit values, `=` (with its label in
+    `data`) for other values, `x` and `z`, and `.` while a value holds. The tick labels are
+    the indices; `foot` gives the times of the first and last index.
+    """
+    from wavesift.export import resolve_name
+
+    try:
+        names = [resolve_name(trace, name) for name in names]
+    except KeyError as error:
+        raise ValueError(error.args[0]) from None
+    last = trace.max_index()
+    if index < 0 or index > last:
+        raise ValueError(f"index {index} is outside the trace (0..{last})")
+    start, end = max(0, index - max(0, window)), min(last, index + max(0, window))
+    return _wavejson(trace, names, index, start, end, title)
+
+
+def _wavejson(trace: PyTrace, names: list[str], index: int, start: int, end: int,
+              title: str | None) -> dict[str, object]:
+    rows: list[dict[str, object]] = []
+    for name in names:
+        states = _signal_states(trace, name, start, end)
+        one_bit = _is_one_bit(trace, name, states)
+        wave, data = [], []
+        previous: tuple[str, object] | None = None
+        for state in states:
+            kind, value = state
+            if previous is not None and state == previous \
+                    and type(value) is type(previous[1]):
+                wave.append(".")
+            elif kind != "v":
+                wave.append(kind)
+            elif one_bit:
+                wave.append(str(value))
+            else:
+                wave.append("=")
+                data.append(_bus_text(value))
+            previous = state
+        row: dict[str, object] = {"name": name, "wave": "".join(wave)}
+        if data:
+            row["data"] = data
+        rows.append(row)
+    return {"signal": rows,
+            "head": {"text": title or f"index {index}, time {trace.timestamp(index)}",
+                     "tick": start},
+            "foot": {"text": f"indices {start}..{end}, times {trace.timestamp(start)}.."
+                             f"{trace.timestamp(end)}; values in hexadecimal"}}
 
 
 def png_converter():  # type: ignore[no-untyped-def]
@@ -160,29 +218,12 @@ class _Diagram:
         out.append("</svg>")
         return "\n".join(out) + "\n"
 
-    def _states(self, name: str) -> list[tuple[str, object]]:
-        """Per index of the window: ("v", value), ("x", None) or ("z", None)."""
-        values = self.trace.signal_values_range(name, self.start, self.end + 1)
-        sid = self.trace.signal_id(name)
-        assert sid is not None
-        is_z = PyExpr.signal(sid).is_z()
-        states: list[tuple[str, object]] = []
-        for offset, value in enumerate(values):
-            if value is not None:
-                states.append(("v", value))
-            elif self.trace.eval_expr(is_z, self.start + offset):
-                states.append(("z", None))
-            else:
-                states.append(("x", None))
-        return states
-
     def _signal(self, row: int, name: str) -> None:
         top = _TOP + row * _ROW + (_ROW - _WAVE) / 2
         self.parts.append(f'<g class="signal" data-name="{escape(name, {chr(34): "&quot;"})}">')
         self.parts.append(f'<text x="8" y="{top + _WAVE / 2 + 4:.1f}">{escape(name)}</text>')
-        states = self._states(name)
-        one_bit = self.trace.signal_width(name) == 1 and all(
-            kind != "v" or value in (0, 1) for kind, value in states)
+        states = _signal_states(self.trace, name, self.start, self.end)
+        one_bit = _is_one_bit(self.trace, name, states)
         if one_bit:
             self._bit(top, states)
         else:
@@ -286,6 +327,30 @@ class _Diagram:
                               'stroke="black"/>')
             self.parts.append(f'<text class="time" x="{x:.1f}" y="{y + 14}" '
                               f'text-anchor="middle"{weight}>{escape(text)}</text>')
+
+
+def _signal_states(trace: PyTrace, name: str, start: int,
+                   end: int) -> list[tuple[str, object]]:
+    """Per index from start to end: ("v", value), ("x", None) or ("z", None)."""
+    values = trace.signal_values_range(name, start, end + 1)
+    sid = trace.signal_id(name)
+    assert sid is not None
+    is_z = PyExpr.signal(sid).is_z()
+    states: list[tuple[str, object]] = []
+    for offset, value in enumerate(values):
+        if value is not None:
+            states.append(("v", value))
+        elif trace.eval_expr(is_z, start + offset):
+            states.append(("z", None))
+        else:
+            states.append(("x", None))
+    return states
+
+
+def _is_one_bit(trace: PyTrace, name: str, states: list[tuple[str, object]]) -> bool:
+    # Some closed-format readers report width 1 for wider values: trust the values too.
+    return trace.signal_width(name) == 1 and all(
+        kind != "v" or (type(value) is int and value in (0, 1)) for kind, value in states)
 
 
 def _bus_text(value: object) -> str:

@@ -291,7 +291,7 @@ def test_human_tables():
     (["snapshot", VCD, "1", "--scope", "cpu.nowhere"], "unknown scope"),
     (["signals", VCD, "--glob", "a", "--contains", "b"], "not allowed with"),
     (["stats", VCD, "pc."], "unknown signal"),
-    (["plot", VCD, "clk", "--index", "1", "-o", "out.gif"], "must end in .svg or .png"),
+    (["plot", VCD, "clk", "--index", "1", "-o", "out.gif"], "must end in .svg, .png"),
     (["bogus"], "invalid choice"),
     ([], "required"),
 ])

@@ -103,7 +103,7 @@ def test_names_are_escaped():
     (["nope"], 1, {}, "unknown signal"),
     ([], 1, {}, "at least one"),
     (["clk"], 401, {}, "outside the trace"),
-    (["clk"], 1, {"output": "x.jpg"}, "must end in .svg or .png"),
+    (["clk"], 1, {"output": "x.jpg"}, "must end in .svg, .png or .json"),
 ])
 def test_errors(cpu, names, index, kwargs, message):
     with pytest.raises(ValueError, match=message):
@@ -185,3 +185,35 @@ def test_cli_find_plot_is_bounded_without_a_limit(tmp_path):
     doc = json.loads(text)
     assert code == 0 and doc["count"] > 100 and len(doc["matches"]) == doc["count"]
     assert len(doc["plots"]) == 10 == len(list(tmp_path.iterdir()))
+
+
+def test_wavejson_matches_the_trace(cpu):
+    from wavesift.plot import wavejson
+
+    doc = wavejson(cpu, ["clk", "pc", "data", "bus.addr"], 9, window=8)
+    assert doc["head"]["tick"] == 1
+    waves = {row["name"]: row for row in doc["signal"]}
+    for name, row in waves.items():
+        assert len(row["wave"]) == 17 and set(row["wave"]) <= set("01xz=.")
+        assert row["wave"].count("=") == len(row.get("data", []))
+        # Replaying the wave gives back the trace's value at every index
+        labels = iter(row.get("data", []))
+        current = None
+        for offset, char in enumerate(row["wave"]):
+            if char != ".":
+                current = next(labels) if char == "=" else char
+            value = cpu.signal_value(name, 1 + offset)
+            if value is None:
+                assert current in ("x", "z"), (name, offset)
+            else:
+                assert current == (f"{value:x}" if value > 9 else str(value)), (name, offset)
+    assert waves["cpu.bus.addr"]["wave"].startswith("z")
+    assert waves["cpu.data"]["wave"].startswith("x")
+
+
+def test_cli_writes_wavejson(tmp_path):
+    out = tmp_path / "w.json"
+    code, _, err = _cli("plot", VCD, "clk", "pc", "--index", 9, "-o", out)
+    assert code == 0, err
+    doc = json.loads(out.read_text())
+    assert [row["name"] for row in doc["signal"]] == ["cpu.clk", "cpu.pc"]
