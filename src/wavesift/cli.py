@@ -237,8 +237,7 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
     if args.plot is not None:
         # Without --limit, a loose condition could otherwise write thousands of files.
         pictures = shown if args.limit is not None else min(shown, PLOT_DEFAULT_LIMIT)
-        doc["plots"] = _plot_matches(trace, args, condition, value_names,
-                                     indices[:pictures], scope)
+        doc["plots"] = _plot_matches(trace, args, value_names, indices[:pictures], scope)
     rows = [[m["index"], m["time"]] + [text_value(m["values"][n],
                                                   value_state(trace, n, m["index"],
                                                               m["values"][n]))
@@ -254,8 +253,8 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
     return doc, text, code
 
 
-def _plot_matches(trace: PyTrace, args: argparse.Namespace, condition: PyExpr,
-                  value_names: list[str], indices: list[int], scope: str) -> list[str]:
+def _plot_matches(trace: PyTrace, args: argparse.Namespace, value_names: list[str],
+                  indices: list[int], scope: str) -> list[str]:
     from wavesift.plot import names_in_expression
 
     try:
@@ -318,42 +317,43 @@ def cmd_transitions(trace: PyTrace, args: argparse.Namespace) -> Result:
 
 def cmd_stats(trace: PyTrace, args: argparse.Namespace) -> Result:
     name = resolve_signal(trace, args.name)
-    low, high, total, count, changes, _, _ = trace.signal_stats(name)
-    # The X and Z counts are counted here, per index, because the engine's figures for
-    # wide vectors can exceed the number of indices (they are not steps).
+    changes = trace.transitions(name)
+    low, high, total, count = _value_stats(trace, name, changes)
+    # X and Z are counted per index, and the sum above exactly: the engine's own figures
+    # wrap modulo 2**64 and count X/Z bits of wide vectors rather than steps.
     signal = PyExpr.signal(_signal_id(trace, name))
     num_z = trace.parallel_count(signal.is_z())
     num_x = trace.parallel_count(signal.is_x().and_(signal.is_z().not_()))
-    if count == 0:
-        real = _real_stats(trace, name)
-        if real is not None:
-            low, high, total, count = real
-    # With no numeric step the engine's min and max are placeholders, not values.
     doc = {"signal": name, "width": trace.signal_width(name), "indices": trace.max_index() + 1,
-           "count": count, "min": low if count else None, "max": high if count else None,
-           "sum": total, "mean": total / count if count else None,
-           "transitions": changes, "x": num_x, "z": num_z}
+           "count": count, "min": low, "max": high, "sum": total,
+           "mean": total / count if count else None,
+           "transitions": len(changes), "x": num_x, "z": num_z}
     text = _table(["field", "value"], [[k, "-" if v is None else v] for k, v in doc.items()])
     return doc, text, EXIT_OK
 
 
-def _real_stats(trace: PyTrace, name: str) -> tuple[float, float, float, int] | None:
-    """(min, max, sum, count) over the indices of a real signal, which the engine's
-    integer statistics leave out; None when the signal holds no reals."""
-    last = trace.max_index()
-    changes = [(i, new) for i, _, new in trace.transitions(name)]
-    if not changes or changes[0][0] != 0:
-        changes.insert(0, (0, trace.signal_value(name, 0)))
-    reals = [(i, v) for i, v in changes if isinstance(v, float)]
-    if not reals:
-        return None
-    low, high, total, count = math.inf, -math.inf, 0.0, 0
-    for (i, value), (j, _) in zip(changes, changes[1:] + [(last + 1, None)]):
-        if isinstance(value, float) and math.isfinite(value):
-            low, high = min(low, value), max(high, value)
-            total += value * (j - i)
-            count += j - i
-    return (low, high, total, count) if count else None
+def _value_stats(trace: PyTrace, name: str, changes: list[tuple[int, Any, Any]]
+                 ) -> tuple[Any, Any, int | float, int]:
+    """(min, max, sum, count) over the indices where `name` holds a number (an integer or
+    a finite real), each value weighted by the steps it holds; min and max None if none."""
+    runs = [(i, new) for i, _, new in changes]
+    if not runs or runs[0][0] != 0:
+        runs.insert(0, (0, trace.signal_value(name, 0)))
+    ends = [i for i, _ in runs[1:]] + [trace.max_index() + 1]
+    low: Any = None
+    high: Any = None
+    total: int | float = 0
+    count = 0
+    for (start, value), end in zip(runs, ends):
+        if isinstance(value, bool) or not isinstance(value, (int, float)):
+            continue
+        if isinstance(value, float) and not math.isfinite(value):
+            continue
+        low = value if low is None else min(low, value)
+        high = value if high is None else max(high, value)
+        total += value * (end - start)
+        count += end - start
+    return low, high, total, count
 
 
 def cmd_snapshot(trace: PyTrace, args: argparse.Namespace) -> Result:

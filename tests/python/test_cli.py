@@ -236,6 +236,29 @@ def test_stats_of_a_real_weights_each_value_by_its_steps(tmp_path):
     assert (doc["count"], doc["min"], doc["max"], doc["sum"]) == (3, 1.0, 4.0, 6.0)
 
 
+def test_stats_agree_with_the_engine_where_it_cannot_overflow():
+    from wavesift import load
+
+    trace = load(VCD)
+    for name in trace.signal_names():
+        if name == "cpu.alu.temp":      # a real: the engine's statistics leave it out
+            continue
+        low, high, total, count, changes, _, _ = trace.signal_stats(name)
+        doc = run_json("stats", VCD, name)
+        assert (doc["count"], doc["sum"], doc["transitions"]) == (count, total, changes), name
+        if count:
+            assert (doc["min"], doc["max"]) == (low, high), name
+
+
+def test_stats_sum_does_not_wrap(tmp_path):
+    path = tmp_path / "big.vcd"
+    path.write_text("$scope module t $end\n$var wire 64 ! w $end\n$var wire 1 # c $end\n"
+                    "$upscope $end\n$enddefinitions $end\n#0\nb" + "1" * 64 + " !\n0#\n"
+                    "#1\n1#\n#2\n0#\n")
+    doc = run_json("stats", path, "t.w")
+    assert doc["sum"] == 3 * (2**64 - 1) and doc["mean"] == pytest.approx(2**64 - 1)
+
+
 def test_stats_without_numeric_values_has_no_min_or_max(tmp_path):
     path = tmp_path / "x.vcd"
     path.write_text("$scope module t $end\n$var wire 4 ! v $end\n$upscope $end\n"
