@@ -93,3 +93,30 @@ def test_short_and_range_less_names():
     vcd = load(Path(ROOT, "examples", "cpu.vcd"))
     a, b = to_numpy(fst, "cpu.pc"), to_numpy(vcd, "pc")
     assert a.indices.tolist() == b.indices.tolist() and a.values.tolist() == b.values.tolist()
+
+
+class _TextTrace:
+    """A stand-in for a trace with a text-valued signal (FST strings), which VCD lacks."""
+
+    def signal_id(self, name):
+        return 0 if name == "t.state" else None
+
+    def transitions(self, name):
+        return [(2, "IDLE", None), (3, None, "BUSY")]
+
+    def signal_value(self, name, index):
+        return "IDLE"
+
+    def timestamp(self, index):
+        return index * 10
+
+    def eval_expr(self, expr, index):
+        return 0
+
+
+def test_text_values_are_objects():
+    a = to_numpy(_TextTrace(), "t.state")
+    assert a.values.dtype == object
+    assert a.values.tolist() == ["IDLE", None, "BUSY"]
+    assert a.indices.tolist() == [0, 2, 3] and a.times.tolist() == [0, 20, 30]
+    assert a.known.tolist() == [True, False, True]
