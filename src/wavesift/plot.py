@@ -292,9 +292,11 @@ class _Diagram:
                 shape = (f"{x0:.1f},{middle:.1f} {x0 + slant:.1f},{high:.1f} "
                          f"{x1 - slant:.1f},{high:.1f} {x1:.1f},{middle:.1f} "
                          f"{x1 - slant:.1f},{low:.1f} {x0 + slant:.1f},{low:.1f}")
+                # The title shows the whole value on hover where the label is cut short.
                 self.parts.append(f'<polygon class="bus" points="{shape}" '
                                   f'fill="{_COLOUR_BUS}" stroke="{_COLOUR_LINE}" '
-                                  'stroke-width="1.5"/>')
+                                  f'stroke-width="1.5"><title>{escape(_bus_text(value))}'
+                                  '</title></polygon>')
                 self._label((x0 + x1) / 2, middle, x1 - x0, _bus_text(value), "black")
 
     def _label(self, x: float, y: float, room: float, text: str, colour: str) -> None:
