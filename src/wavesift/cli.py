@@ -196,13 +196,13 @@ def cmd_signals(trace: PyTrace, args: argparse.Namespace) -> Result:
 
 def cmd_scopes(trace: PyTrace, args: argparse.Namespace) -> Result:
     if args.scope is None:
-        doc = {"scope": None, "scopes": trace.scopes(), "signals": []}
-        text = _table(["scope"], [[s] for s in doc["scopes"]])
-        return doc, text, EXIT_OK
+        every = trace.scopes()
+        doc: dict[str, Any] = {"scope": None, "scopes": every, "signals": []}
+        return doc, _table(["scope"], [[s] for s in every]), EXIT_OK
     scope = check_scope(trace, args.scope)
-    doc = {"scope": scope, "scopes": trace.local_scopes(scope),
-           "signals": trace.local_signals(scope)}
-    rows = [[s, "scope"] for s in doc["scopes"]] + [[s, "signal"] for s in doc["signals"]]
+    scopes, signals = trace.local_scopes(scope), trace.local_signals(scope)
+    doc = {"scope": scope, "scopes": scopes, "signals": signals}
+    rows = [[s, "scope"] for s in scopes] + [[s, "signal"] for s in signals]
     return doc, _table(["name", "kind"], rows), EXIT_OK
 
 
@@ -228,9 +228,11 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
     indices = trace.parallel_find(condition)
     shown = len(indices) if args.limit is None else min(args.limit, len(indices))
     # Values are read for the listed matches only: a search may match millions of steps.
+    listed = [(index, [trace.signal_value(n, index) for n in value_names])
+              for index in indices[:shown]]
     matches = [{"index": index, "time": trace.timestamp(index),
-                "values": {n: json_value(trace.signal_value(n, index)) for n in value_names}}
-               for index in indices[:shown]]
+                "values": {n: json_value(v) for n, v in zip(value_names, values)}}
+               for index, values in listed]
     doc: dict[str, Any] = {"expression": args.expr, "scope": scope, "count": len(indices),
                            "limit": args.limit, "truncated": shown < len(indices),
                            "matches": matches}
@@ -238,11 +240,9 @@ def cmd_find(trace: PyTrace, args: argparse.Namespace) -> Result:
         # Without --limit, a loose condition could otherwise write thousands of files.
         pictures = shown if args.limit is not None else min(shown, PLOT_DEFAULT_LIMIT)
         doc["plots"] = _plot_matches(trace, args, value_names, indices[:pictures], scope)
-    rows = [[m["index"], m["time"]] + [text_value(m["values"][n],
-                                                  value_state(trace, n, m["index"],
-                                                              m["values"][n]))
-                                       for n in value_names]
-            for m in matches]
+    rows = [[index, trace.timestamp(index)]
+            + [text_value(v, value_state(trace, n, index, v)) for n, v in zip(value_names, values)]
+            for index, values in listed]
     text = _table(["index", "time"] + value_names, rows)
     text += f"\n{len(indices)} match{'es' if len(indices) != 1 else ''}"
     if doc["truncated"]:
@@ -538,6 +538,7 @@ def main(argv: Sequence[str] | None = None, stdout: TextIO | None = None,
             _check_picture_path("match.png")
         trace = load_trace(args.file, stderr)
         doc, text, code = args.handler(trace, args)
+        assert isinstance(code, int)
     except UsageError as error:
         stderr.write(f"wavesift: error: {_one_line(str(error))}\n")
         return EXIT_USAGE

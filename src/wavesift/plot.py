@@ -8,10 +8,12 @@ red bands, Z values a line at mid height; the chosen index is highlighted.
 
 from __future__ import annotations
 
+import importlib
 import json
 import math
 import os
 from collections.abc import Sequence
+from types import ModuleType
 from xml.sax.saxutils import escape
 
 from wavesift._core import PyExpr, PyTrace
@@ -154,10 +156,10 @@ def _wavejson(trace: PyTrace, names: list[str], index: int, start: int, end: int
                              f"{trace.timestamp(end)}; values in hexadecimal"}}
 
 
-def png_converter():  # type: ignore[no-untyped-def]
+def png_converter() -> ModuleType:
     """The `cairosvg` module that writes PNG; `ImportError` saying how to get it."""
     try:
-        import cairosvg  # type: ignore[import-not-found, import-untyped]
+        cairosvg = importlib.import_module("cairosvg")
     except ImportError:
         raise ImportError("PNG output needs the cairosvg package (pip install cairosvg); "
                           "write .svg instead") from None
