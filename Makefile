@@ -5,7 +5,7 @@ PYVER := $(shell $(PYTHON) -c 'import sys; print(f"{sys.version_info[0]}.{sys.ve
 VENV ?= .venv-$(PYVER)
 VPY := $(VENV)/bin/python
 JOBS ?= $(shell nproc)
-OS_PACKAGES := cmake ninja-build g++ python3-dev python3-venv libtbb-dev zlib1g-dev liblz4-dev libicu-dev libgtest-dev
+OS_PACKAGES := cmake ninja-build g++ python3-dev python3-venv libtbb-dev zlib1g-dev liblz4-dev libicu-dev libgtest-dev libcairo2
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: demo test setup os-packages install cpp-test py-test sanitize fuzz bench clean
@@ -31,7 +31,7 @@ $(VENV)/.ready:
 	@test -n "$(PYVER)" || { echo "No Python found: set PYTHON=/path/to/python3"; exit 1; }
 	$(PYTHON) -m venv $(VENV)
 	$(VPY) -m pip install -q --upgrade pip
-	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis
+	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis numpy cairosvg
 	touch $@
 
 # Builds the extension (incrementally, in build/<wheel tag>) and installs it into the venv.

@@ -1,13 +1,16 @@
 """wavesift: fast waveform-trace analysis (VCD, FST and more) with a C++ core.
 
 `load` opens a trace of any supported format; `find`, `count` and `find_times` search it
-with SystemVerilog-like expressions, which `expr` compiles into the engine's `PyExpr`.
+with SystemVerilog-like expressions, which `expr` compiles into the engine's `PyExpr`;
+`plot` draws a timing diagram around an index and `to_numpy` hands a signal to NumPy.
 """
 
 from wavesift._core import PyExpr, PyTrace
 from wavesift.expression import ExpressionError
 from wavesift.loading import load
+from wavesift.export import to_numpy
+from wavesift.plot import plot
 from wavesift.search import count, expr, find, find_times
 
 __all__ = ["PyTrace", "PyExpr", "ExpressionError", "load", "expr", "find", "count",
-           "find_times"]
+           "find_times", "plot", "to_numpy"]
