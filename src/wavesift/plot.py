@@ -76,27 +76,16 @@ def plot(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
         names = [names]
     if not names:
         raise ValueError("plot needs at least one signal name")
-    from wavesift.export import resolve_name
-
-    try:
-        names = [resolve_name(trace, name) for name in names]
-    except KeyError as error:
-        raise ValueError(error.args[0]) from None
-    last = trace.max_index()
-    if index < 0 or index > last:
-        raise ValueError(f"index {index} is outside the trace (0..{last})")
-    if window < 0:
-        raise ValueError("window must not be negative")
+    names, start, end = _window(trace, names, index, window)
     kind = picture_format(output) if output is not None else None
-    start, end = max(0, index - window), min(last, index + window)
-    svg = _Diagram(trace, list(names), index, start, end, title).render()
+    svg = _Diagram(trace, names, index, start, end, title).render()
     if output is not None:
         if kind == "png":
             _write_png(svg, os.fspath(output))
         else:
             text = svg
             if kind == "json":
-                text = json.dumps(_wavejson(trace, list(names), index, start, end, title),
+                text = json.dumps(_wavejson(trace, names, index, start, end, title),
                                   indent=1) + "\n"
             with open(output, "w", encoding="utf-8") as file:
                 file.write(text)
@@ -111,17 +100,25 @@ def wavejson(trace: PyTrace, names: Sequence[str], index: int, window: int = 10,
     `data`) for other values, `x` and `z`, and `.` while a value holds. The tick labels are
     the indices; `foot` gives the times of the first and last index.
     """
+    names, start, end = _window(trace, names, index, window)
+    return _wavejson(trace, names, index, start, end, title)
+
+
+def _window(trace: PyTrace, names: Sequence[str], index: int,
+            window: int) -> tuple[list[str], int, int]:
+    """Full names of the signals and the first and last index drawn, clipped to the trace."""
     from wavesift.export import resolve_name
 
     try:
-        names = [resolve_name(trace, name) for name in names]
+        full = [resolve_name(trace, name) for name in names]
     except KeyError as error:
         raise ValueError(error.args[0]) from None
     last = trace.max_index()
     if index < 0 or index > last:
         raise ValueError(f"index {index} is outside the trace (0..{last})")
-    start, end = max(0, index - max(0, window)), min(last, index + max(0, window))
-    return _wavejson(trace, names, index, start, end, title)
+    if window < 0:
+        raise ValueError("window must not be negative")
+    return full, max(0, index - window), min(last, index + window)
 
 
 def _wavejson(trace: PyTrace, names: list[str], index: int, start: int, end: int,
