@@ -6,6 +6,7 @@ usage: python examples/demo.py [trace.vcd]
 
 import sys
 
+import wavesift
 from wavesift import PyExpr, PyTrace
 
 path = sys.argv[1] if len(sys.argv) > 1 else "examples/cpu.vcd"
@@ -40,6 +41,11 @@ print(f"\nvalid && ready on a rising clock edge: {trace.parallel_count(handshake
       f"first times {[trace.timestamp(i) for i in hits[:5]]}")
 for index, (data, addr) in trace.find_with_values(handshake, ["cpu.data", "cpu.bus.addr"])[:3]:
     print(f"  t={trace.timestamp(index):>4}  data=0x{data:08x}  addr={addr}")
+
+# The same search written as an expression.
+text = "valid && ready && $rose(clk)"
+assert wavesift.find(trace, text) == hits
+print(f"wavesift.find(trace, {text!r}) gives the same {len(hits)} indices")
 
 first = hits[0]
 print(f"\nWhat changed at t={trace.timestamp(first)}:")
