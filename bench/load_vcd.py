@@ -6,16 +6,12 @@ Run it alone: peak RSS is the process's, so nothing else should be loaded first.
 
 import json
 import os
-import resource
 import sys
 import time
 
+from load_measure import measure_load
+
 from wavesift import PyTrace
-
-
-def rss_bytes():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
 
 
 def per_call_ns(fn, calls):
@@ -30,12 +26,7 @@ def main():
     size = os.path.getsize(path)
     meta_path = path + ".json"
     meta = json.load(open(meta_path)) if os.path.exists(meta_path) else {}
-    base = rss_bytes()
-    start = time.perf_counter()
-    trace = PyTrace.from_vcd(path)
-    seconds = time.perf_counter() - start
-    held = rss_bytes() - base
-    peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+    trace, seconds, held, peak = measure_load(PyTrace.from_vcd, path)
     print(f"file            {size / 1e6:10.1f} MB")
     print(f"load            {seconds:10.2f} s   {size / 1e6 / seconds:8.1f} MB/s")
     print(f"peak RSS        {peak / 1e6:10.1f} MB   ({peak / size:.2f} x file)")

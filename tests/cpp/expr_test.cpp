@@ -4,9 +4,11 @@
 
 #include "eval/expr.hpp"
 #include "eval/find.hpp"
+#include "test_values.hpp"
 #include "trace/records.hpp"
 
 using namespace wavesift;
+using wavesift::test_support::logic;
 
 namespace {
 
@@ -27,13 +29,6 @@ Expr bin(ExprKind k, Expr a, Expr b) {
 }
 Expr un(ExprKind k, Expr a) {
   return make_unary(k, std::move(a));
-}
-
-SignalValue logic(std::string_view bits) {
-  Bits b;
-  for (char c : bits)
-    b.push_back(logic_bit_from_char(c));
-  return SignalValue::of_logic(b);
 }
 
 // Signal 0: 1 at every index; signal 1: "1x" logic; signal 2: nothing; 3 indices.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "json_dump.hpp"
+#include "test_values.hpp"
 #include "trace/fst.hpp"
 
 namespace {
@@ -77,10 +78,7 @@ TEST_P(FstCorpus, MatchesExpectedDump) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, FstCorpus, ::testing::ValuesIn(corpus_files()),
                          [](const auto &info) {
-                           std::string s = info.param;
-                           for (char &c : s)
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return s;
+                           return wavesift::test_support::param_name(info.param);
                          });
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "json_dump.hpp"
+#include "test_values.hpp"
 #include "trace/fst.hpp"
 
 namespace {
@@ -125,10 +126,7 @@ TEST_P(FstOracle, AgreesWithFst2vcd) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FstOracle, ::testing::ValuesIn(fixtures()),
                          [](const auto &info) {
-                           std::string s = info.param;
-                           for (char &c : s)
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return s;
+                           return wavesift::test_support::param_name(info.param);
                          });
 
 } // namespace

@@ -3,19 +3,10 @@
 
 #include "signal/bitpack.hpp"
 #include "signal/value.hpp"
+#include "test_values.hpp"
 
 using namespace wavesift;
-
-namespace {
-
-SignalValue logic(std::string_view bits) {
-  Bits b;
-  for (char c : bits)
-    b.push_back(logic_bit_from_char(c));
-  return SignalValue::of_logic(b);
-}
-
-} // namespace
+using wavesift::test_support::logic;
 
 TEST(ParseBinaryStr, Table) {
   struct Case {

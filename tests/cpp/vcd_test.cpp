@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <random>
 
+#include "test_values.hpp"
 #include "trace/vcd.hpp"
 
 using namespace wavesift;
+using wavesift::test_support::logic;
 
 namespace {
 
@@ -21,13 +23,6 @@ constexpr const char *kHeader = "$scope module top $end\n"
                                 "$var wire 8 # data [7:0] $end\n"
                                 "$var real 64 % r $end\n"
                                 "$upscope $end\n";
-
-SignalValue logic(std::string_view bits) {
-  Bits b;
-  for (char c : bits)
-    b.push_back(logic_bit_from_char(c));
-  return SignalValue::of_logic(b);
-}
 
 } // namespace
 
