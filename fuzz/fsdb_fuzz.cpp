@@ -6,8 +6,8 @@
 #include <functional>
 #include <span>
 
-#include "trace/fsdb.hpp"
-#include "trace/fsdb_blocks.hpp"
+#include "readers/fsdb/fsdb.hpp"
+#include "readers/fsdb/blocks.hpp"
 
 using namespace wavesift;
 

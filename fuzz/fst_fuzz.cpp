@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "../tests/cpp/fst_messages.hpp"
-#include "trace/fst.hpp"
+#include "readers/fst/fst.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   auto loaded = wavesift::fst::from_bytes({data, size});

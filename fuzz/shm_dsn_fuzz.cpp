@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "trace/shm_dsn.hpp"
+#include "readers/shm/dsn.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace wavesift::shm;

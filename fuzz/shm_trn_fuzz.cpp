@@ -7,7 +7,7 @@
 #include <span>
 
 #include "trace/records.hpp"
-#include "trace/shm_trn.hpp"
+#include "readers/shm/trn.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace wavesift;

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "trace/records.hpp"
-#include "trace/vpd.hpp"
+#include "readers/vpd/vpd.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   auto r = wavesift::vpd::from_bytes(std::span<const uint8_t>(data, size));

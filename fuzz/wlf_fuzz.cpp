@@ -6,7 +6,7 @@
 #include <span>
 
 #include "trace/records.hpp"
-#include "trace/wlf.hpp"
+#include "readers/wlf/wlf.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   auto r = wavesift::wlf::from_bytes(std::span<const uint8_t>(data, size));

@@ -1,19 +1,19 @@
 // The seven ways to load a trace: each calls its reader and wraps the record in a PyTrace.
 #include "classes.hpp"
 #include "host/binding.hpp"
-#include "trace/fsdb.hpp"
-#include "trace/fst.hpp"
-#include "trace/shm.hpp"
-#include "trace/vcd.hpp"
-#include "trace/vpd.hpp"
-#include "trace/wlf.hpp"
+#include "readers/fsdb/fsdb.hpp"
+#include "readers/fst/fst.hpp"
+#include "readers/shm/shm.hpp"
+#include "readers/vcd/vcd.hpp"
+#include "readers/vpd/vpd.hpp"
+#include "readers/wlf/wlf.hpp"
 
 namespace pymod {
 namespace {
 
-template <class Record> using Reader = wavesift::Result<Record> (*)(const std::string &);
+using Reader = wavesift::Result<wavesift::TraceData> (*)(const std::string &);
 
-template <class Record, Reader<Record> Read, const char *Function, const char *Param>
+template <Reader Read, const char *Function, const char *Param>
 PyObject *load(PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kw) {
   static const host::Params p{Function, {Param}};
   PyObject *a[1];
@@ -35,7 +35,7 @@ PyObject *load(PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kw
   return wrap_trace(wavesift::share(std::move(result.value())));
 }
 
-wavesift::Result<wavesift::VcdTrace> parse_vcd_text(const std::string &text) {
+wavesift::Result<wavesift::TraceData> parse_vcd_text(const std::string &text) {
   return wavesift::vcd::parse(text);
 }
 
@@ -45,25 +45,22 @@ constexpr char kVcd[] = "PyTrace.from_vcd", kVcdString[] = "PyTrace.from_vcd_str
                kShm[] = "PyTrace.from_shm", kVpd[] = "PyTrace.from_vpd",
                kWlf[] = "PyTrace.from_wlf";
 
-using wavesift::TraceData;
-using wavesift::VcdTrace;
-
 } // namespace
 
 void add_loader_methods(std::vector<PyMethodDef> &m) {
-  m.push_back(host::method<load<VcdTrace, wavesift::vcd::from_file, kVcd, kPath>>(
+  m.push_back(host::method<load<wavesift::vcd::from_file, kVcd, kPath>>(
       "from_vcd", "from_vcd(path)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<VcdTrace, parse_vcd_text, kVcdString, kData>>(
+  m.push_back(host::method<load<parse_vcd_text, kVcdString, kData>>(
       "from_vcd_string", "from_vcd_string(data)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<TraceData, wavesift::fst::from_file, kFst, kPath>>(
+  m.push_back(host::method<load<wavesift::fst::from_file, kFst, kPath>>(
       "from_fst", "from_fst(path)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<TraceData, wavesift::fsdb::from_file, kFsdb, kPath>>(
+  m.push_back(host::method<load<wavesift::fsdb::from_file, kFsdb, kPath>>(
       "from_fsdb", "from_fsdb(path)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<TraceData, wavesift::shm::from_file, kShm, kPath>>(
+  m.push_back(host::method<load<wavesift::shm::from_file, kShm, kPath>>(
       "from_shm", "from_shm(path)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<TraceData, wavesift::vpd::from_file, kVpd, kPath>>(
+  m.push_back(host::method<load<wavesift::vpd::from_file, kVpd, kPath>>(
       "from_vpd", "from_vpd(path)\n--\n\n", METH_STATIC));
-  m.push_back(host::method<load<TraceData, wavesift::wlf::from_file, kWlf, kPath>>(
+  m.push_back(host::method<load<wavesift::wlf::from_file, kWlf, kPath>>(
       "from_wlf", "from_wlf(path)\n--\n\n", METH_STATIC));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The records readers build, and how a finished record becomes a shared, read-only Trace.
+// The record every reader builds, and how a finished record becomes a shared, read-only Trace.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,6 @@
 
 namespace wavesift {
 
-// The record of every format but VCD.
 struct TraceData {
   std::vector<std::string> signal_names;
   std::vector<std::string> scopes;
@@ -17,27 +17,11 @@ struct TraceData {
   SignalStore store;
   StringMap<SignalId> name_to_id;
   StringMap<uint32_t> widths;
-};
-
-struct VcdVar {
-  std::string id_code;
-  SignalId id = 0;
-  uint32_t width = 0;
-};
-
-// The VCD reader's record keeps, per full name, the declaration it came from.
-struct VcdTrace {
-  std::vector<std::string> signal_names;
-  std::vector<std::string> scopes;
-  std::vector<uint64_t> timestamps;
-  StringMap<VcdVar> vars;
-  StringMap<SignalId> code_to_id;
-  SignalStore store;
-  SignalId next_id = 0;
+  // signal_width() of a name the trace does not hold: 0 for VCD, 1 for every other format.
+  uint32_t unknown_width = 1;
 };
 
 // Seals the record's store and moves it behind the interface.
 TracePtr share(TraceData record);
-TracePtr share(VcdTrace record);
 
 } // namespace wavesift

@@ -13,61 +13,37 @@ std::vector<SignalValue> Trace::signal_values_range(std::string_view name, Index
 
 namespace {
 
-template <class Record> class RecordTrace : public Trace {
+class RecordTrace final : public Trace {
 public:
-  explicit RecordTrace(Record r) : r_(std::move(r)) { r_.store.seal(); }
+  explicit RecordTrace(TraceData r) : r_(std::move(r)) {
+    r_.store.seal();
+    ids_.reserve(r_.signal_names.size());
+    for (const std::string &n : r_.signal_names)
+      ids_.push_back(signal_id(n).value_or(kNoSignal));
+  }
   const std::vector<SignalId> &name_ids() const override { return ids_; }
   const std::vector<std::string> &signal_names() const override { return r_.signal_names; }
   const std::vector<std::string> &scopes() const override { return r_.scopes; }
   const std::vector<uint64_t> &timestamps() const override { return r_.timestamps; }
   const SignalStore &store() const override { return r_.store; }
-
-protected:
-  // Called by the derived constructor, once signal_id() works.
-  void index_names() {
-    ids_.reserve(r_.signal_names.size());
-    for (const std::string &n : r_.signal_names)
-      ids_.push_back(signal_id(n).value_or(kNoSignal));
-  }
-  Record r_;
-  std::vector<SignalId> ids_;
-};
-
-class DataTrace final : public RecordTrace<TraceData> {
-public:
-  explicit DataTrace(TraceData r) : RecordTrace(std::move(r)) { index_names(); }
   std::optional<SignalId> signal_id(std::string_view name) const override {
     const SignalId *id = find_in(r_.name_to_id, name);
     return id ? std::optional<SignalId>(*id) : std::nullopt;
   }
-  // Unknown names read as one bit wide.
   uint32_t signal_width(std::string_view name) const override {
     const uint32_t *w = find_in(r_.widths, name);
-    return w ? *w : 1;
+    return w ? *w : r_.unknown_width;
   }
-};
 
-class VcdRecordTrace final : public RecordTrace<VcdTrace> {
-public:
-  explicit VcdRecordTrace(VcdTrace r) : RecordTrace(std::move(r)) { index_names(); }
-  std::optional<SignalId> signal_id(std::string_view name) const override {
-    const VcdVar *v = find_in(r_.vars, name);
-    return v ? std::optional<SignalId>(v->id) : std::nullopt;
-  }
-  // Unknown names read as zero bits wide.
-  uint32_t signal_width(std::string_view name) const override {
-    const VcdVar *v = find_in(r_.vars, name);
-    return v ? v->width : 0;
-  }
+private:
+  TraceData r_;
+  std::vector<SignalId> ids_;
 };
 
 } // namespace
 
 TracePtr share(TraceData record) {
-  return std::make_shared<DataTrace>(std::move(record));
-}
-TracePtr share(VcdTrace record) {
-  return std::make_shared<VcdRecordTrace>(std::move(record));
+  return std::make_shared<RecordTrace>(std::move(record));
 }
 
 } // namespace wavesift

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "trace/fsdb_blocks.hpp"
+#include "readers/fsdb/blocks.hpp"
 
 namespace wavesift::fsdb {
 namespace {

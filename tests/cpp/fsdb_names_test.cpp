@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "trace/fsdb_names.hpp"
+#include "readers/fsdb/names.hpp"
 
 namespace wavesift::fsdb {
 namespace {

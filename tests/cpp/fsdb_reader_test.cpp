@@ -7,10 +7,10 @@
 #include <vector>
 #include <zlib.h>
 
-#include "trace/fsdb.hpp"
-#include "trace/fsdb_inflate.hpp"
-#include "trace/fsdb_streams.hpp"
-#include "trace/fsdb_widths.hpp"
+#include "readers/fsdb/fsdb.hpp"
+#include "readers/fsdb/inflate.hpp"
+#include "readers/fsdb/streams.hpp"
+#include "readers/fsdb/widths.hpp"
 
 namespace wavesift::fsdb {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "fst/cursor.hpp"
-#include "fst/fastlz.hpp"
-#include "fst/utf8.hpp"
+#include "readers/fst/cursor.hpp"
+#include "readers/fst/fastlz.hpp"
+#include "util/utf8.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Every FST file of the shared corpus loads to its expected dump (X.fst.json.gz).
+// Every FST file of the real-trace corpus loads to its expected dump (X.fst.json.gz).
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 
 #include "json_dump.hpp"
 #include "test_values.hpp"
-#include "trace/fst.hpp"
+#include "readers/fst/fst.hpp"
 
 namespace {
 

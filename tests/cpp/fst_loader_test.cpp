@@ -12,7 +12,7 @@
 #include "fst_messages.hpp"
 #include "fst_writer.hpp"
 #include "json_dump.hpp"
-#include "trace/fst.hpp"
+#include "readers/fst/fst.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "json_dump.hpp"
 #include "test_values.hpp"
-#include "trace/fst.hpp"
+#include "readers/fst/fst.hpp"
 
 namespace {
 

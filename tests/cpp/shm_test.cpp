@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "trace/shm.hpp"
-#include "trace/shm_dsn.hpp"
-#include "trace/shm_trn.hpp"
+#include "readers/shm/shm.hpp"
+#include "readers/shm/dsn.hpp"
+#include "readers/shm/trn.hpp"
 
 namespace {
 

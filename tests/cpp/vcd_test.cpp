@@ -5,7 +5,7 @@
 #include <random>
 
 #include "test_values.hpp"
-#include "trace/vcd.hpp"
+#include "readers/vcd/vcd.hpp"
 
 using namespace wavesift;
 using wavesift::test_support::logic;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "trace/vpd.hpp"
+#include "readers/vpd/vpd.hpp"
 
 namespace wavesift {
 namespace {

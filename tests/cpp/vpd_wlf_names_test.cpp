@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "trace/identifier_scan.hpp"
-#include "trace/vpd.hpp"
-#include "trace/wlf.hpp"
+#include "readers/names/identifier_scan.hpp"
+#include "readers/vpd/vpd.hpp"
+#include "readers/wlf/wlf.hpp"
 
 namespace wavesift {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "trace/records.hpp"
-#include "trace/wlf.hpp"
+#include "readers/wlf/wlf.hpp"
 
 namespace wavesift {
 namespace {

@@ -1,4 +1,4 @@
-"""Every FST file of the shared corpus loads through PyTrace.from_fst to its expected dump.
+"""Every FST file of the real-trace corpus (tests/data/corpus) loads through PyTrace.from_fst to its expected dump.
 
 The dumps (X.fst.json.gz) are described in the corpus README. Python sees four-state values as
 None, so those compare as None here; the C++ corpus test checks their bits.
@@ -13,12 +13,9 @@ import pytest
 
 from wavesift import PyTrace
 
-CORPUS = pathlib.Path(__file__).resolve().parents[2].parent / "shared" / "corpus"
-FILES = sorted(p.name for p in CORPUS.glob("*.fst")) if CORPUS.is_dir() else []
+CORPUS = pathlib.Path(__file__).resolve().parents[1] / "data" / "corpus"
+FILES = sorted(p.name for p in CORPUS.glob("*.fst"))
 
-pytestmark = pytest.mark.skipif(
-    not FILES or not hasattr(PyTrace, "from_fst"), reason="needs the corpus and from_fst"
-)
 
 
 def python_value(entry):

@@ -1,4 +1,4 @@
-"""Loads every trace of the shared corpus with dump_trace and compares it with its expected dump.
+"""Loads every trace of the real-trace corpus with dump_trace and compares it with its expected dump.
 
 usage: check_corpus.py DUMP_TRACE CORPUS_DIR EXTENSION...   (e.g. vcd, fst)
 Exits non-zero and names every difference when a trace does not match.

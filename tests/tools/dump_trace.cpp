@@ -1,4 +1,4 @@
-// Prints a loaded trace as JSON in the corpus dump format (see shared/corpus/README.md), so that
+// Prints a loaded trace as JSON in the corpus dump format (see tests/data/corpus/README.md), so that
 // tests can compare whole traces with the expected dumps of real files.
 //   dump_trace vcd|fst|fsdb|vpd|wlf|shm PATH
 #include <cmath>
@@ -6,12 +6,12 @@
 #include <string>
 #include <unordered_set>
 
-#include "trace/fsdb.hpp"
-#include "trace/fst.hpp"
-#include "trace/shm.hpp"
-#include "trace/vcd.hpp"
-#include "trace/vpd.hpp"
-#include "trace/wlf.hpp"
+#include "readers/fsdb/fsdb.hpp"
+#include "readers/fst/fst.hpp"
+#include "readers/shm/shm.hpp"
+#include "readers/vcd/vcd.hpp"
+#include "readers/vpd/vpd.hpp"
+#include "readers/wlf/wlf.hpp"
 
 using namespace wavesift;
 
