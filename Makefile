@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 OS_PACKAGES := cmake ninja-build g++ python3-dev python3-venv libtbb-dev zlib1g-dev liblz4-dev libicu-dev libgtest-dev libcairo2
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: demo test setup os-packages install cpp-test py-test sanitize fuzz bench clean
+.PHONY: demo test setup os-packages install cpp-test py-test lint sanitize clean
 
 demo: install
 	$(VPY) examples/demo.py examples/cpu.vcd
@@ -45,6 +45,12 @@ cpp-test: os-packages
 
 py-test: install
 	$(VPY) -m pytest -q tests/python
+
+# ruff and mypy --strict over the package (versions pinned: their default rules move).
+lint: setup
+	$(VPY) -m pip install -q ruff==0.17.6 mypy==2.4.1
+	$(VPY) -m ruff check src
+	$(VPY) -m mypy
 
 # The core tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: os-packages

@@ -6,11 +6,21 @@ with SystemVerilog-like expressions, which `expr` compiles into the engine's `Py
 """
 
 from wavesift._core import PyExpr, PyTrace
+from wavesift.export import to_numpy
 from wavesift.expression import ExpressionError
 from wavesift.loading import load
-from wavesift.export import to_numpy
 from wavesift.plot import plot
 from wavesift.search import count, expr, find, find_times
 
-__all__ = ["PyTrace", "PyExpr", "ExpressionError", "load", "expr", "find", "count",
-           "find_times", "plot", "to_numpy"]
+__all__ = [
+           "ExpressionError",
+           "PyExpr",
+           "PyTrace",
+           "count",
+           "expr",
+           "find",
+           "find_times",
+           "load",
+           "plot",
+           "to_numpy",
+]

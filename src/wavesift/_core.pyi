@@ -12,7 +12,7 @@ Value: TypeAlias = int | float | str | None
 """A value as Python sees it: int (the low 64 bits of a vector), float (a real), str, or
 None (no value, or a vector with X or Z bits)."""
 
-__all__: Final[list[str]]
+__all__: Final[list[str]] = ["PyTrace", "PyExpr"]  # noqa: RUF022  (the module's own order)
 
 @final
 class PyTrace:

@@ -18,7 +18,7 @@ from xml.sax.saxutils import escape
 
 from wavesift._core import PyExpr, PyTrace
 
-__all__ = ["plot", "wavejson", "picture_format", "names_in_expression", "png_converter"]
+__all__ = ["names_in_expression", "picture_format", "plot", "png_converter", "wavejson"]
 
 _LABEL_WIDTH_MIN = 90
 _ROW = 34  # height of one signal's row

@@ -8,9 +8,19 @@ from collections.abc import Callable
 
 from wavesift._core import PyExpr, PyTrace
 from wavesift.expression.errors import ExpressionError
-from wavesift.expression.names import UnresolvedName, SignalNames
-from wavesift.expression.syntax import (Binary, Call, Chain, Literal, Name, Node, Select, Shift,
-                                        Unary, children)
+from wavesift.expression.names import SignalNames, UnresolvedName
+from wavesift.expression.syntax import (
+    Binary,
+    Call,
+    Chain,
+    Literal,
+    Name,
+    Node,
+    Select,
+    Shift,
+    Unary,
+    children,
+)
 
 _BINARY: dict[str, Callable[[PyExpr, PyExpr], PyExpr]] = {
     "==": PyExpr.eq_, "!=": PyExpr.neq, "<": PyExpr.lt_, "<=": PyExpr.lte, ">": PyExpr.gt_,

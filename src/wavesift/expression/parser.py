@@ -8,8 +8,19 @@ import difflib
 
 from wavesift.expression.errors import ExpressionError
 from wavesift.expression.lexer import Token, tokenize
-from wavesift.expression.syntax import (ASSOCIATIVE, Binary, Call, Chain, Literal, Name, Node,
-                                        Select, Shift, Unary, children)
+from wavesift.expression.syntax import (
+    ASSOCIATIVE,
+    Binary,
+    Call,
+    Chain,
+    Literal,
+    Name,
+    Node,
+    Select,
+    Shift,
+    Unary,
+    children,
+)
 
 # Binding strength of the binary operators, loosest first (C and SystemVerilog order).
 PRECEDENCE = {"||": 1, "&&": 2, "|": 3, "^": 4, "&": 5, "==": 6, "!=": 6,
