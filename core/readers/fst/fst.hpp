@@ -1,7 +1,7 @@
 #pragma once
 // FST trace loader: turns an FST file into a TraceData record.
 //
-// The container is decoded by fst::Reader (core/fst/); this file gives its hierarchy dotted
+// The container is decoded by fst::Reader (reader.hpp); this file gives its hierarchy dotted
 // names, scopes and signal ids, maps FST times to time indices and converts values.
 #include <cstdint>
 #include <span>
