@@ -27,11 +27,11 @@ os-packages:
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
-$(VENV)/.ready:
+$(VENV)/.ready: tests/requirements.txt
 	@test -n "$(PYVER)" || { echo "No Python found: set PYTHON=/path/to/python3"; exit 1; }
-	$(PYTHON) -m venv $(VENV)
+	test -x $(VPY) || $(PYTHON) -m venv $(VENV)
 	$(VPY) -m pip install -q --upgrade pip
-	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis numpy cairosvg
+	$(VPY) -m pip install -q -r tests/requirements.txt
 	touch $@
 
 # Builds the extension (incrementally, in build/<wheel tag>) and installs it into the venv.
